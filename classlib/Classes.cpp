@@ -1,0 +1,218 @@
+#include "classlib/Classes.h"
+
+#include "platform/Win32.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <typeinfo>
+
+#if defined(__GNUC__)
+#include <cxxabi.h>
+#endif
+
+std::string TObject::ClassName() const {
+  const char* raw = typeid(*this).name();
+#if defined(__GNUC__)
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(raw, nullptr, nullptr, &status), std::free);
+  if (status == 0 && demangled) return demangled.get();
+  return raw;
+#else
+  std::string name = raw;
+  for (const char* prefix : {"class ", "struct "})
+    if (name.rfind(prefix, 0) == 0) return name.substr(std::char_traits<char>::length(prefix));
+  return name;
+#endif
+}
+
+void TPersistent::Assign(const TPersistent* source) {
+  if (source) {
+    source->AssignTo(this);
+    return;
+  }
+  throw EConvertError(Format("Cannot assign a nil to a %s", ClassName().c_str()));
+}
+
+void TPersistent::AssignTo(TPersistent* dest) const {
+  throw EConvertError(Format("Cannot assign a %s to a %s", ClassName().c_str(), dest->ClassName().c_str()));
+}
+
+TComponent::TComponent(TComponent* owner) {
+  if (owner) owner->Insert(this);
+}
+
+TComponent::~TComponent() {
+  SetStateFlag(TComponentStateFlag::csDestroying, true);
+  DestroyComponents();
+  if (owner_) owner_->Remove(this);
+}
+
+void TComponent::DestroyComponents() {
+  while (!components_.empty()) {
+    TComponent* child = components_.back();
+    components_.pop_back();
+    child->owner_ = nullptr;
+    delete child;
+  }
+}
+
+TComponent* TComponent::Components(int index) const {
+  if (index < 0 || index >= ComponentCount()) throw EListError(Format("List index out of bounds (%d)", index));
+  return components_[static_cast<std::size_t>(index)];
+}
+
+void TComponent::BeginLoading() {
+  SetStateFlag(TComponentStateFlag::csLoading, true);
+  for (TComponent* c : components_) c->SetStateFlag(TComponentStateFlag::csLoading, true);
+}
+
+void TComponent::EndLoading() {
+  for (TComponent* c : components_) c->SetStateFlag(TComponentStateFlag::csLoading, false);
+  SetStateFlag(TComponentStateFlag::csLoading, false);
+  for (TComponent* c : components_) c->Loaded();
+  Loaded();
+}
+
+void TComponent::SetDesigning(bool value) {
+  SetStateFlag(TComponentStateFlag::csDesigning, value);
+  for (TComponent* c : components_) c->SetDesigning(value);
+}
+
+void TComponent::SetStateFlag(TComponentStateFlag flag, bool on) {
+  if (on)
+    state_ |= static_cast<std::uint8_t>(flag);
+  else
+    state_ &= static_cast<std::uint8_t>(~static_cast<std::uint8_t>(flag));
+}
+
+void TComponent::Insert(TComponent* child) {
+  components_.push_back(child);
+  child->owner_ = this;
+  if (Designing()) child->SetDesigning(true);
+}
+
+void TComponent::Remove(TComponent* child) {
+  auto it = std::find(components_.begin(), components_.end(), child);
+  if (it != components_.end()) components_.erase(it);
+  child->owner_ = nullptr;
+}
+
+int TStringList::Add(const std::string& s) {
+  items_.push_back(s);
+  return Count() - 1;
+}
+
+void TStringList::Delete(int index) {
+  Strings(index);
+  items_.erase(items_.begin() + index);
+}
+
+const std::string& TStringList::Strings(int index) const {
+  if (index < 0 || index >= Count()) throw EListError(Format("List index out of bounds (%d)", index));
+  return items_[static_cast<std::size_t>(index)];
+}
+
+void TStringList::SetStrings(int index, const std::string& s) {
+  Strings(index);
+  items_[static_cast<std::size_t>(index)] = s;
+}
+
+int TStringList::IndexOf(const std::string& s) const {
+  auto it = std::find(items_.begin(), items_.end(), s);
+  return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+std::string TStringList::Text() const {
+  std::string text;
+  for (const std::string& s : items_) text += s + "\r\n";
+  return text;
+}
+
+void TStringList::SetText(const std::string& text) {
+  items_.clear();
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      items_.push_back(text.substr(start, i - start));
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      start = ++i;
+    } else {
+      ++i;
+    }
+  }
+  if (start < text.size()) items_.push_back(text.substr(start));
+}
+
+void TStringList::Assign(const TPersistent* source) {
+  if (auto* list = dynamic_cast<const TStringList*>(source)) {
+    items_ = list->items_;
+    return;
+  }
+  TPersistent::Assign(source);
+}
+
+namespace {
+
+HANDLE asHandle(void* h) { return static_cast<HANDLE>(h); }
+
+}  // namespace
+
+TFileStream::TFileStream(const std::string& fileName, Mode mode) : fileName_(fileName) {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  switch (mode) {
+    case Mode::Create:
+      h = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h == INVALID_HANDLE_VALUE)
+        throw EFCreateError(Format("Cannot create file \"%s\". %s", fileName.c_str(),
+                                   SysErrorMessage(GetLastError()).c_str()));
+      break;
+    case Mode::OpenRead:
+    case Mode::OpenWrite:
+      h = CreateFileA(fileName.c_str(), mode == Mode::OpenRead ? GENERIC_READ : GENERIC_WRITE,
+                      mode == Mode::OpenRead ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                      nullptr);
+      if (h == INVALID_HANDLE_VALUE)
+        throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName.c_str(),
+                                 SysErrorMessage(GetLastError()).c_str()));
+      break;
+  }
+  handle_ = h;
+}
+
+TFileStream::~TFileStream() { CloseHandle(asHandle(handle_)); }
+
+long TFileStream::Read(void* buffer, long count) {
+  DWORD got = 0;
+  if (count <= 0) return 0;
+  if (!ReadFile(asHandle(handle_), buffer, static_cast<DWORD>(count), &got, nullptr))
+    throw EReadError("Stream read error");
+  return static_cast<long>(got);
+}
+
+void TFileStream::WriteBuffer(const void* buffer, long count) {
+  if (count <= 0) return;
+  DWORD written = 0;
+  if (!WriteFile(asHandle(handle_), buffer, static_cast<DWORD>(count), &written, nullptr) ||
+      written != static_cast<DWORD>(count))
+    throw EWriteError("Stream write error");
+}
+
+std::int64_t TFileStream::Size() const {
+  DWORD high = 0;
+  const DWORD low = GetFileSize(asHandle(handle_), &high);
+  return (static_cast<std::int64_t>(high) << 32) | low;
+}
+
+std::string TFileStream::ReadAll() {
+  std::string data;
+  char chunk[65536];
+  for (;;) {
+    const long n = Read(chunk, sizeof chunk);
+    if (n <= 0) break;
+    data.append(chunk, static_cast<std::size_t>(n));
+  }
+  return data;
+}

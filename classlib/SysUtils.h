@@ -1,0 +1,92 @@
+// Exceptions, string and number routines, and the format settings of the
+// class library. Strings are byte strings: one byte is one character.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+// Base of every exception the program raises; carries the message text.
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string message) : message_(std::move(message)) {}
+  const std::string& Message() const noexcept { return message_; }
+  void SetMessage(std::string message) { message_ = std::move(message); }
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string message_;
+};
+
+// A text that is not what a conversion expects, or an assignment between
+// objects of unrelated classes.
+class EConvertError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// A value outside the range of the type it is stored in.
+class ERangeError : public Exception {
+ public:
+  ERangeError() : Exception("Range check error") {}
+  using Exception::Exception;
+};
+
+// An index outside a list: "List index out of bounds (%d)".
+class EListError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// An operating-system resource (a timer, a window) that could not be had.
+class EOutOfResources : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// printf-style formatting into a byte string.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string IntToStr(std::int64_t value);
+
+// Strict conversion of a whole text to a 32-bit integer: leading blanks, an
+// optional sign, decimal digits or a hexadecimal number ("$1F", "0x1F"), and
+// nothing after. Raises EConvertError "'%s' is not a valid integer value".
+int StrToInt(const std::string& text);
+
+// Removes all leading and trailing characters of code 32 or less.
+std::string Trim(const std::string& text);
+std::string TrimLeft(const std::string& text);
+std::string TrimRight(const std::string& text);
+
+// ASCII upper case; other bytes unchanged.
+std::string UpperCase(const std::string& text);
+
+// The class library's short string holds at most 255 characters; a longer
+// value is cut.
+constexpr std::size_t kShortStringMax = 255;
+std::string ShortString(const std::string& text);
+
+// Regional number conventions. Taken from the user's locale at start-up and
+// settable, as the program may rely on either.
+struct TFormatSettings {
+  std::string ThousandSeparator;
+  std::string DecimalSeparator;
+};
+extern TFormatSettings FormatSettings;
+
+// A whole number with its digits grouped in threes from the right, the groups
+// separated by the thousands separator; a leading minus sign when negative.
+// 1048576 with "." gives "1.048.576".
+std::string FormatThousands(std::int64_t value, const TFormatSettings& settings = FormatSettings);
+
+// The system's text of a Windows error code (GetLastError).
+std::string SysErrorMessage(unsigned error);
+
+// Files, by Windows path (backslashes; an existing file is found whatever the
+// case of its name).
+bool FileExists(const std::string& path);
+bool DeleteFile(const std::string& path);
+// Replaces target by source in one step; false (and the files unchanged) on
+// failure.
+bool RenameFileReplacing(const std::string& source, const std::string& target);

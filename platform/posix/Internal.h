@@ -1,0 +1,126 @@
+// Shared state of the window-system emulation: windows, per-thread message
+// queues and the event sources that feed them.
+//
+// The message pump is one loop per thread (GetMessageA, PeekMessageA,
+// WaitMessage). Each pass first lets the thread's event sources turn readiness
+// into posted messages, then retrieves in Windows order: posted messages, the
+// quit request, WM_PAINT, WM_TIMER. When nothing is retrievable a blocking call
+// waits in poll() on the thread's wake-up descriptor and on the descriptors of
+// its event sources, until the next timer is due.
+//
+// Event sources plug into that wait:
+// - sockets selected with WSAAsyncSelect register an EventSource that polls
+//   them and posts their notifications;
+// - worker threads (host look-ups) post messages with PostMessageA, which is
+//   thread-safe and wakes the owning thread;
+// - the display registers an EventSource that pumps its window events.
+#pragma once
+
+#include "platform/Win32.h"
+#include "platform/posix/Os.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace win32 {
+
+class EventSource {
+ public:
+  virtual ~EventSource() = default;
+  // Adds the descriptors to wait on and returns the longest time in ms that
+  // the pump may block before calling dispatch again (-1 = no limit).
+  virtual int prepare(std::vector<os::PollItem>& items) = 0;
+  // Receives the items that prepare added, with revents filled (all zero when
+  // the wait timed out). Posts messages for what became ready.
+  virtual void dispatch(const os::PollItem* items, std::size_t count) = 0;
+};
+
+// A posted message and what the platform must do when it is retrieved.
+struct QueuedMessage {
+  MSG msg;
+  // Identifies the poster, so that a socket's pending notifications can be
+  // dropped when it closes (0 = none).
+  std::uint64_t tag = 0;
+  // Runs on the owning thread when the message is removed from the queue
+  // (a host look-up lays out its reply there).
+  std::function<void()> onRetrieve;
+};
+
+struct Timer {
+  HWND hwnd;
+  UINT_PTR id;
+  UINT interval;
+  TIMERPROC proc;
+  std::int64_t due;
+};
+
+struct ThreadQueue {
+  std::mutex mutex;  // guards posted and quit* (posters may be other threads)
+  std::deque<QueuedMessage> posted;
+  bool quitPending = false;
+  int quitCode = 0;
+  os::Waker waker;
+
+  // Touched by the owning thread only.
+  std::vector<Timer> timers;
+  std::vector<EventSource*> sources;
+  UINT_PTR nextThreadTimerId = 0x7000;
+};
+
+struct Menu;
+
+struct Window {
+  std::uint32_t id = 0;
+  std::string className;
+  WNDPROC proc = nullptr;
+  std::vector<unsigned char> extra;
+  LONG_PTR userData = 0;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  std::string title;
+  RECT rect{};  // window rectangle; the client area has the same size here
+  HWND parent = nullptr;
+  HINSTANCE instance = nullptr;
+  bool visible = false;
+  bool needsPaint = false;
+  bool destroying = false;
+  std::shared_ptr<ThreadQueue> queue;
+  std::unique_ptr<Menu> systemMenu;
+};
+
+// The calling thread's queue, created on first use.
+std::shared_ptr<ThreadQueue> currentQueue();
+
+// The live window of a handle, or null. The pointer stays valid until
+// DestroyWindow on the owning thread.
+Window* findWindow(HWND hwnd);
+// The queue of a live window (any thread), or null.
+std::shared_ptr<ThreadQueue> queueOfWindow(HWND hwnd);
+
+// Posts a message with platform extras (tag, retrieval action). Thread-safe.
+// Fails (false) when the window is gone.
+bool postQueued(HWND hwnd, QueuedMessage message);
+
+// Drops every queued message that carries the tag, on every thread.
+void dropTagged(std::uint64_t tag);
+
+// Called by DestroyWindow: forgets the window's posted messages and timers.
+void forgetWindowMessages(Window& window);
+
+// A window of the queue's thread that waits for WM_PAINT (null if none).
+HWND windowNeedingPaint(ThreadQueue& queue, HWND filter);
+
+// Whether the window's system menu still offers the command (SC_CLOSE, ...).
+bool systemMenuHasCommand(HWND hwnd, UINT command);
+
+void addEventSource(EventSource* source);
+void removeEventSource(EventSource* source);
+
+void setLastError(DWORD error);
+
+}  // namespace win32

@@ -1,0 +1,99 @@
+// The operating system as the Windows emulation sees it: plain C++ types only.
+//
+// Files that include platform/Win32.h never include POSIX headers (the Winsock
+// names clash with <sys/socket.h>); they reach the system through this header,
+// which is implemented by the Os*.cpp files, the only ones here that include
+// POSIX headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace os {
+
+// Milliseconds of a monotonic clock.
+std::int64_t monotonicMs();
+void sleepMs(unsigned ms);
+
+// Readiness bits of a poll item (mapped to poll(2) flags inside).
+enum : short {
+  kPollIn = 0x01,
+  kPollOut = 0x02,
+  kPollErr = 0x04,
+  kPollHup = 0x08,
+  kPollRdHup = 0x10,  // the peer shut down its sending side
+};
+
+struct PollItem {
+  int fd;
+  short events;
+  short revents;
+};
+
+// Waits until an item is ready or the time-out (ms, -1 = none) passes.
+// Returns the number of ready items, 0 on time-out; interrupted waits count as
+// time-outs.
+int poll(PollItem* items, std::size_t count, int timeoutMs);
+
+// A descriptor that a thread can wait on in poll() and that any thread can
+// make readable.
+class Waker {
+ public:
+  Waker();
+  ~Waker();
+  Waker(const Waker&) = delete;
+  Waker& operator=(const Waker&) = delete;
+
+  int fd() const { return fd_; }
+  void wake();
+  void drain();
+
+ private:
+  int fd_;
+};
+
+// The current directory, or an empty text if it cannot be read.
+std::string currentDirectory();
+bool setCurrentDirectory(const std::string& path);
+
+// Files. Paths given here are already POSIX paths; resolvePath makes one of a
+// Windows path.
+
+// Backslashes become slashes, and each component that does not exist as
+// written is matched case-insensitively against the names in its folder (an
+// exact match wins; the first name in sorted order otherwise). Components
+// that match nothing are kept as written, so a new file gets the given name.
+std::string resolvePath(const std::string& windowsPath);
+
+enum class FileAccess { Read, Write, ReadWrite };
+enum class FileCreation { CreateNew, CreateAlways, OpenExisting, OpenAlways, TruncateExisting };
+// A descriptor, or -1 with errno set. Folders are refused (EISDIR).
+int openFile(const std::string& path, FileAccess access, FileCreation creation);
+// Bytes moved, or -1 with errno set. Short counts only at end of file (read)
+// or when the disk refuses more (write).
+long readFile(int fd, void* buffer, unsigned long count);
+long writeFile(int fd, const void* buffer, unsigned long count);
+bool closeFile(int fd);
+// Size of an open file, or -1.
+long long fileSize(int fd);
+
+struct FileInfo {
+  bool exists = false;
+  bool directory = false;
+  bool writable = false;
+};
+FileInfo fileInfo(const std::string& path);
+bool removeFile(const std::string& path);
+// rename(2): replaces an existing target atomically.
+bool renameFile(const std::string& from, const std::string& to);
+
+// errno of the calling thread.
+int lastErrno();
+
+// Maps an errno value to a Win32 error code (ERROR_...).
+unsigned win32ErrorFromErrno(int err);
+// The system's text of an errno value.
+std::string errnoText(int err);
+
+}  // namespace os
