@@ -30,8 +30,9 @@ matching rule applies; commands that no rule matches run normally.
   Matching
     "on":   command word, any case ("RETR"), "greeting", or "*" for any command
     "arg":  only when the argument (text after the first space) equals this
-    "nth":  only on the nth matching occurrence (1-based, counted over the
-            server's whole life, all connections)
+    "nth":  only the nth time a command matching "on" and "arg" reaches this
+            rule (1-based, counted over the server's whole life, all
+            connections); the other times the search goes on to later rules
 
   Replacing the answer (the command is not carried out)
     "reply": lines sent instead, CR LF appended to each: ["220-a", "220 b"];
@@ -50,6 +51,8 @@ matching rule applies; commands that no rule matches run normally.
                     while keeping it open (commands are still logged)
     "data": "never" PORT: answer 200 but never connect; PASV: answer 227 for a
                     port that listens but never accepts
+    "pasv_address": "10.9.8.7"  PASV runs normally (the port listens on the
+                    server's address) but the 227 reply names this address
 
   Transfer (RETR that runs normally)
     "preliminary":  the lines sent instead of the 150 line (same form as
@@ -74,6 +77,8 @@ Examples:
   [{"on": "RETR", "nth": 2, "reply": [], "close": true}]
   [{"on": "greeting", "raw": [["x", 70000]]}]
   [{"on": "PASS", "mute": true}]
+  [{"on": "PASV", "reply": "227 Entering passive mode (127,0,0,1,0,1)."}]   (a refused port)
+  [{"on": "NOOP", "reply": ["200 OK", "200 a stray second reply"]}]
 """
 
 import argparse
@@ -97,7 +102,7 @@ from pyftpdlib.servers import FTPServer
 DEFAULT_PRELIMINARY = ["150 Opening {mode} mode data connection for {name} ({size} bytes)."]
 ANSWER_KEYS = ("reply", "raw")
 TRANSFER_KEYS = ("preliminary", "final", "together", "drop_after", "control_close_after")
-KNOWN_KEYS = {"on", "arg", "nth", "close", "mute", "data", *ANSWER_KEYS, *TRANSFER_KEYS}
+KNOWN_KEYS = {"on", "arg", "nth", "close", "mute", "data", "pasv_address", *ANSWER_KEYS, *TRANSFER_KEYS}
 
 
 class ScriptError(ValueError):
@@ -279,7 +284,14 @@ class ScriptedHandler(FTPHandler):
         self.retr_rule = rule if cmd == "RETR" else None
         self.retr_name = arg
         self.retr_started = False
-        super().found_terminator()
+        if rule is not None and rule.get("pasv_address"):
+            self.masquerade_address = rule.get("pasv_address")  # read by PASV, for this command only
+            try:
+                super().found_terminator()
+            finally:
+                del self.masquerade_address
+        else:
+            super().found_terminator()
         if rule is not None and rule.get("close") and not self.retr_started and self.connected:
             self.close_when_done()  # a RETR that runs closes after its end reply instead
 

@@ -319,6 +319,18 @@ class Transfers(unittest.TestCase):
             self.assertTrue(client.reply()[0].startswith("150 "))
             self.assertEqual(select.select([data], [], [], 0.2)[0], [])
 
+    def test_passive_reply_naming_another_address(self):
+        with contextlib.ExitStack() as stack:
+            client = wire(stack, serve(stack, [{"on": "PASV", "pasv_address": "10.9.8.7"}]))
+            client.login()
+            client.send("PASV")
+            numbers = client.reply()[0].split("(")[1].split(")")[0].split(",")
+            self.assertEqual(numbers[:4], ["10", "9", "8", "7"])
+            data = owned(stack, socket.create_connection(("127.0.0.1", int(numbers[4]) * 256 + int(numbers[5]))))
+            client.send("RETR Merindo/file.bin")
+            client.reply()
+            self.assertEqual(read_all(data), PAYLOAD)
+
     def test_server_gone_before_the_second_file(self):
         with contextlib.ExitStack() as stack:
             server = serve(stack, [{"on": "RETR", "nth": 2, "reply": [], "close": True}])

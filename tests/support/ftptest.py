@@ -23,6 +23,7 @@ process at the latest; leaving the `with` block stops it and removes its
 temporary files (a `root` you passed in is left in place).
 """
 
+import json
 import os
 import select
 import shutil
@@ -30,7 +31,6 @@ import signal
 import subprocess
 import tempfile
 import time
-import json
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -87,6 +87,7 @@ class ServerProcess:
             self.stop()
             with open(err_path, "rb") as f:
                 why = f.read().decode(errors="replace").strip()
+            self.close()
             raise RuntimeError("%s did not start (%s): %s" % (type(self).__name__, " ".join(cmd),
                                                                why or "no port announced"))
         self.port = int(line.split()[1])
@@ -146,7 +147,7 @@ class ScriptedFtpServer(ServerProcess):
 
     def __init__(self, rules=(), **kwargs):
         super().__init__(**kwargs)
-        self.rules = list(rules)
+        self.rules = rules if isinstance(rules, dict) else list(rules)
 
     def command(self):
         script = os.path.join(self.tmp, "rules.json")
