@@ -134,26 +134,26 @@ def _to_bytes(text):
 
 
 class Rule:
-    def __init__(self, spec):
-        if not isinstance(spec, dict) or "on" not in spec:
-            raise ScriptError("each rule is an object with \"on\": %r" % (spec,))
-        unknown = set(spec) - KNOWN_KEYS
+    def __init__(self, fields):
+        if not isinstance(fields, dict) or "on" not in fields:
+            raise ScriptError("each rule is an object with \"on\": %r" % (fields,))
+        unknown = set(fields) - KNOWN_KEYS
         if unknown:
-            raise ScriptError("unknown keys %s in rule %r" % (sorted(unknown), spec))
-        if "reply" in spec and "raw" in spec:
-            raise ScriptError("a rule has either \"reply\" or \"raw\": %r" % (spec,))
-        if spec.get("data") not in (None, "never"):
-            raise ScriptError("\"data\" can only be \"never\": %r" % (spec,))
-        self.on = spec["on"] if spec["on"] in ("greeting", "*") else spec["on"].upper()
-        self.arg = spec.get("arg")
-        self.nth = spec.get("nth")
+            raise ScriptError("unknown keys %s in rule %r" % (sorted(unknown), fields))
+        if "reply" in fields and "raw" in fields:
+            raise ScriptError("a rule has either \"reply\" or \"raw\": %r" % (fields,))
+        if fields.get("data") not in (None, "never"):
+            raise ScriptError("\"data\" can only be \"never\": %r" % (fields,))
+        self.on = fields["on"] if fields["on"] in ("greeting", "*") else fields["on"].upper()
+        self.arg = fields.get("arg")
+        self.nth = fields.get("nth")
         self.seen = 0
-        self.spec = spec
+        self.fields = fields
         for key in ("reply", "preliminary", "final"):  # fail at start, not mid-test
-            if key in spec:
-                _expand(spec[key], "\r\n")
-        if "raw" in spec:
-            _expand(spec["raw"], "")
+            if key in fields:
+                _expand(fields[key], "\r\n")
+        if "raw" in fields:
+            _expand(fields["raw"], "")
 
     def matches(self, cmd, arg):
         if self.on != "*" and self.on != cmd:
@@ -165,11 +165,11 @@ class Rule:
 
     def answers(self):
         """True when the rule's own answer replaces the command."""
-        return any(key in self.spec for key in ANSWER_KEYS) or self.spec.get("mute", False) \
-            or self.spec.get("data") == "never"
+        return any(key in self.fields for key in ANSWER_KEYS) or self.fields.get("mute", False) \
+            or self.fields.get("data") == "never"
 
     def get(self, key, default=None):
-        return self.spec.get(key, default)
+        return self.fields.get(key, default)
 
 
 class Script:
@@ -178,7 +178,7 @@ class Script:
             rules = rules.get("rules", [])
         if not isinstance(rules, list):
             raise ScriptError("the script is a list of rules")
-        self.rules = [Rule(spec) for spec in rules]
+        self.rules = [Rule(fields) for fields in rules]
 
     def find(self, cmd, arg):
         for rule in self.rules:
@@ -299,12 +299,12 @@ class ScriptedHandler(FTPHandler):
         """Carries out a rule that replaces the command's own handling."""
         if rule.get("data") == "never":
             self.never_open_data(cmd)
-        elif "reply" in rule.spec:
+        elif "reply" in rule.fields:
             reply = _substitute(_expand(rule.get("reply"), "\r\n"), values)
             self.send_bytes(_to_bytes(reply))
             if cmd in ("USER", "PASS"):
                 self.scripted_login(cmd, arg, reply)
-        elif "raw" in rule.spec:
+        elif "raw" in rule.fields:
             self.send_bytes(_to_bytes(_expand(rule.get("raw"), "")))
         if rule.get("mute"):
             self.muted = True
