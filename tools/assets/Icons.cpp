@@ -87,13 +87,14 @@ RgbaImage ListIcon(int index) {
 RgbaImage WindowIcon(int size) {
   Canvas canvas(size, size, size / 16.0);
   // The plus lies over the foot of the blue bar; its dark rim keeps the two apart.
-  const Shape plus = Union(RoundRect(9.9, 11.6, 15.9, 14.4, 0.4), RoundRect(11.5, 10.0, 14.3, 16.0, 0.4));
+  const Shape plus = Union(RoundRect(9.3, 11.3, 16.0, 14.4, 0.4), RoundRect(11.1, 9.4, 14.2, 16.0, 0.4));
+  // The bars keep clear of the corner pixels, so the corners stay transparent.
   const auto bar = [&](double left, double top, const Tint& tint) {
-    Draw(canvas, RoundRect(left, top, left + 4.0, 15.6, 0.6), tint, {left, 0}, {left + 4.0, 0});
+    Draw(canvas, RoundRect(left, top, left + 3.8, 15.5, 0.8), tint, {left, 0}, {left + 3.8, 0});
   };
-  bar(0.4, 7.0, kGreen);
-  bar(4.8, 1.0, kRed);
-  bar(9.2, 4.4, kBlue);
+  bar(1.0, 7.0, kGreen);
+  bar(5.2, 1.0, kRed);
+  bar(9.4, 4.4, kBlue);
   Draw(canvas, plus, kGreen, {10, 10}, {16, 16});
   return canvas.Image();
 }
