@@ -77,7 +77,10 @@ Paint Linear(Point a, Colour from, Point b, Colour to) {
 }
 
 Canvas::Canvas(int width, int height, double pixelsPerUnit)
-    : width_(width), height_(height), pixelsPerUnit_(pixelsPerUnit), pixels_(static_cast<std::size_t>(width * height), Colour{0, 0, 0, 0}) {}
+    : width_(width),
+      height_(height),
+      pixelsPerUnit_(pixelsPerUnit),
+      pixels_(static_cast<std::size_t>(width * height), Colour{0, 0, 0, 0}) {}
 
 void Canvas::Fill(const Shape& shape, const Paint& paint) {
   for (int y = 0; y < height_; ++y) {

@@ -283,7 +283,8 @@ RgbImage RenderIllustration() {
         }
       }
       sum = sum * (1.0 / (kSide * kSide));
-      for (double c : {sum.x, sum.y, sum.z}) image.rgb.push_back(static_cast<std::uint8_t>(std::lround(Encode(c) * 255)));
+      for (double c : {sum.x, sum.y, sum.z})
+        image.rgb.push_back(static_cast<std::uint8_t>(std::lround(Encode(c) * 255)));
     }
   }
   return image;

@@ -35,14 +35,20 @@ struct JpegError {
 
 void JpegErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1); }
 
+// libjpeg's errors jump back to the setjmp of the calling function.
+jpeg_error_mgr* JumpingErrors(JpegError& error) {
+  jpeg_std_error(&error.mgr);
+  error.mgr.error_exit = JpegErrorExit;
+  return &error.mgr;
+}
+
 // Everything that owns memory lives outside the function that calls setjmp,
 // so a longjmp skips no destructor.
 bool CompressJpeg(const RgbImage& image, int lumaScale, int chromaScale, unsigned char** out,
                   unsigned long* size) {
   jpeg_compress_struct cinfo{};
   JpegError error{};
-  cinfo.err = jpeg_std_error(&error.mgr);
-  error.mgr.error_exit = JpegErrorExit;
+  cinfo.err = JumpingErrors(error);
   if (setjmp(error.jump)) {
     jpeg_destroy_compress(&cinfo);
     return false;
@@ -110,8 +116,7 @@ namespace {
 bool DecompressJpeg(const std::vector<std::uint8_t>& bytes, DecodedJpeg& out) {
   jpeg_decompress_struct cinfo{};
   JpegError error{};
-  cinfo.err = jpeg_std_error(&error.mgr);
-  error.mgr.error_exit = JpegErrorExit;
+  cinfo.err = JumpingErrors(error);
   if (setjmp(error.jump)) {
     jpeg_destroy_decompress(&cinfo);
     return false;

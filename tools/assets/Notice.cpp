@@ -38,7 +38,8 @@ std::vector<std::string> JustifiedNotice(const TextMeasure& measure) {
     std::size_t last = first + 1;
     while (last < words.size() && measure.Width(Join(words, first, last + 1, {})) <= kMemoTextWidth) ++last;
     const std::string plain = Join(words, first, last, {});
-    if (measure.Width(plain) > kMemoTextWidth) throw std::runtime_error("a word is wider than the memo: " + words[first]);
+    if (measure.Width(plain) > kMemoTextWidth)
+      throw std::runtime_error("a word is wider than the memo: " + words[first]);
     if (last == words.size() || last - first < 2) {
       lines.push_back(plain);
     } else {

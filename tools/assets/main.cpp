@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
   }
   try {
     const std::string out = argv[1];
+    std::filesystem::create_directories(out);
     std::vector<RgbaImage> icons;
     for (int i = 0; i < kListIcons; ++i) {
       icons.push_back(ListIcon(i));
@@ -99,6 +101,7 @@ int main(int argc, char** argv) {
 
     if (argc == 4) {
       const std::string preview = argv[3];
+      std::filesystem::create_directories(preview);
       const RgbImage decoded = DecodeJpeg(jpeg).image;
       RgbaImage picture{decoded.width, decoded.height, {}};
       for (std::size_t i = 0; i < decoded.rgb.size(); i += 3)
