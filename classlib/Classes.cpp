@@ -153,6 +153,78 @@ void TStringList::Assign(const TPersistent* source) {
   TPersistent::Assign(source);
 }
 
+int TCollectionItem::Index() const {
+  if (!collection_) return -1;
+  const auto& items = collection_->items_;
+  auto it = std::find(items.begin(), items.end(), this);
+  return it == items.end() ? -1 : static_cast<int>(it - items.begin());
+}
+
+std::string TCollectionItem::DisplayName() const { return displayName_.empty() ? ClassName() : displayName_; }
+
+void TCollectionItem::Changed(bool allItems) {
+  if (collection_ && Index() >= 0) collection_->Changed(allItems ? nullptr : this);
+}
+
+TCollection::~TCollection() {
+  for (auto it = items_.rbegin(); it != items_.rend(); ++it) delete *it;
+}
+
+TCollectionItem* TCollection::Items(int index) const {
+  if (index < 0 || index >= Count()) throw EListError(Format("List index out of bounds (%d)", index));
+  return items_[static_cast<std::size_t>(index)];
+}
+
+TCollectionItem* TCollection::Add() {
+  std::unique_ptr<TCollectionItem> item(NewItem());
+  items_.push_back(item.get());
+  TCollectionItem* added = item.release();
+  Changed(nullptr);
+  return added;
+}
+
+void TCollection::Delete(int index) {
+  TCollectionItem* item = Items(index);
+  items_.erase(items_.begin() + index);
+  delete item;
+  Changed(nullptr);
+}
+
+void TCollection::Clear() {
+  if (items_.empty()) return;
+  BeginUpdate();
+  while (!items_.empty()) {
+    delete items_.back();
+    items_.pop_back();
+  }
+  EndUpdate();
+}
+
+void TCollection::EndUpdate() {
+  if (updateCount_ > 0 && --updateCount_ == 0) Changed(nullptr);
+}
+
+void TCollection::Changed(TCollectionItem* item) {
+  if (updateCount_ == 0) Update(item);
+}
+
+void TCollection::Assign(const TPersistent* source) {
+  const auto* other = dynamic_cast<const TCollection*>(source);
+  if (!other || typeid(*other) != typeid(*this)) {
+    TPersistent::Assign(source);
+    return;
+  }
+  BeginUpdate();
+  try {
+    Clear();
+    for (const TCollectionItem* item : other->items_) Add()->Assign(item);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
 namespace {
 
 HANDLE asHandle(void* h) { return static_cast<HANDLE>(h); }

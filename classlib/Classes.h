@@ -5,8 +5,43 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+// A set of the values of an enumeration with at most 32 values, as the
+// language's set types: TSet<TFontStyle>{fsBold, fsItalic}.
+template <class E>
+class TSet {
+ public:
+  constexpr TSet() = default;
+  constexpr TSet(std::initializer_list<E> values) {
+    for (E v : values) bits_ |= Bit(v);
+  }
+  constexpr bool Contains(E v) const { return (bits_ & Bit(v)) != 0; }
+  constexpr bool Empty() const { return bits_ == 0; }
+  constexpr TSet& Include(E v) {
+    bits_ |= Bit(v);
+    return *this;
+  }
+  constexpr TSet& Exclude(E v) {
+    bits_ &= ~Bit(v);
+    return *this;
+  }
+  constexpr TSet operator+(TSet other) const { return FromBits(bits_ | other.bits_); }
+  constexpr TSet operator-(TSet other) const { return FromBits(bits_ & ~other.bits_); }
+  constexpr TSet operator*(TSet other) const { return FromBits(bits_ & other.bits_); }
+  friend constexpr bool operator==(TSet a, TSet b) { return a.bits_ == b.bits_; }
+
+ private:
+  static constexpr std::uint32_t Bit(E v) { return std::uint32_t{1} << static_cast<unsigned>(v); }
+  static constexpr TSet FromBits(std::uint32_t bits) {
+    TSet s;
+    s.bits_ = bits;
+    return s;
+  }
+  std::uint32_t bits_ = 0;
+};
 
 class TObject {
  public:
@@ -126,6 +161,69 @@ class TStringList : public TPersistent {
 
  private:
   std::vector<std::string> items_;
+};
+
+class TCollection;
+
+// An item of a TCollection. Items are created and added by the collection
+// (Add), which owns them.
+class TCollectionItem : public TPersistent {
+ public:
+  explicit TCollectionItem(TCollection* collection) : collection_(collection) {}
+  TCollection* Collection() const { return collection_; }
+  // Position in the collection, 0 .. Count-1 (-1 before it is added).
+  int Index() const;
+  // The item's name in a designer; the class name unless one was set.
+  virtual std::string DisplayName() const;
+  void SetDisplayName(const std::string& name) { displayName_ = name; }
+
+ protected:
+  // Tells the collection that this item changed (allItems false) or that the
+  // change concerns every item (a size that moves the others).
+  void Changed(bool allItems);
+
+ private:
+  friend class TCollection;
+  TCollection* collection_;
+  std::string displayName_;
+};
+
+// An owned, ordered list of items of one class. Changes reach Update, except
+// inside a BeginUpdate/EndUpdate bracket, whose end reports one change of all
+// items.
+class TCollection : public TPersistent {
+ public:
+  TCollection() = default;
+  ~TCollection() override;
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  // Raises EListError "List index out of bounds (%d)" outside 0 .. Count-1;
+  // the collection never grows on access.
+  TCollectionItem* Items(int index) const;
+  // Creates an item (NewItem), appends it and reports a change of all items.
+  TCollectionItem* Add();
+  // Raises EListError for a bad index.
+  void Delete(int index);
+  void Clear();
+
+  void BeginUpdate() { ++updateCount_; }
+  void EndUpdate();
+  int UpdateCount() const { return updateCount_; }
+
+  // From a collection of the same class: replaces the items by copies of the
+  // source's (item Assign), reporting one change.
+  void Assign(const TPersistent* source) override;
+
+ protected:
+  virtual TCollectionItem* NewItem() = 0;
+  // A change of item, or of all items when item is null.
+  virtual void Update(TCollectionItem* item) { (void)item; }
+  void Changed(TCollectionItem* item);
+
+ private:
+  friend class TCollectionItem;
+  std::vector<TCollectionItem*> items_;
+  int updateCount_ = 0;
 };
 
 // Stream errors.

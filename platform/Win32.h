@@ -260,6 +260,34 @@ constexpr int COLOR_BTNHIGHLIGHT = 20;
 constexpr int COLOR_3DDKSHADOW = 21;
 constexpr int COLOR_3DLIGHT = 22;
 
+// Text-drawing flags of DrawText.
+constexpr UINT DT_TOP = 0x0000;
+constexpr UINT DT_LEFT = 0x0000;
+constexpr UINT DT_CENTER = 0x0001;
+constexpr UINT DT_RIGHT = 0x0002;
+constexpr UINT DT_VCENTER = 0x0004;
+constexpr UINT DT_BOTTOM = 0x0008;
+constexpr UINT DT_SINGLELINE = 0x0020;
+constexpr UINT DT_EXPANDTABS = 0x0040;
+constexpr UINT DT_NOCLIP = 0x0100;
+constexpr UINT DT_NOPREFIX = 0x0800;
+
+// Border and side flags of DrawEdge.
+constexpr UINT BDR_RAISEDOUTER = 0x0001;
+constexpr UINT BDR_SUNKENOUTER = 0x0002;
+constexpr UINT BDR_RAISEDINNER = 0x0004;
+constexpr UINT BDR_SUNKENINNER = 0x0008;
+constexpr UINT EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER;
+constexpr UINT EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER;
+constexpr UINT EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER;
+constexpr UINT EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
+constexpr UINT BF_LEFT = 0x0001;
+constexpr UINT BF_TOP = 0x0002;
+constexpr UINT BF_RIGHT = 0x0004;
+constexpr UINT BF_BOTTOM = 0x0008;
+constexpr UINT BF_RECT = BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM;
+constexpr UINT BF_ADJUST = 0x2000;
+
 // Locale queries.
 using LCID = DWORD;
 using LCTYPE = DWORD;
