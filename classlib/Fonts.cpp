@@ -41,8 +41,6 @@ constexpr int kDefaultEmPixels = 11;
 struct Match {
   std::string file;
   int index = 0;
-  int weight = FC_WEIGHT_REGULAR;
-  int slant = FC_SLANT_ROMAN;
 };
 
 class Engine {
@@ -84,8 +82,6 @@ class Engine {
       if (FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch && file)
         match.file = reinterpret_cast<const char*>(file);
       FcPatternGetInteger(found, FC_INDEX, 0, &match.index);
-      FcPatternGetInteger(found, FC_WEIGHT, 0, &match.weight);
-      FcPatternGetInteger(found, FC_SLANT, 0, &match.slant);
       FcPatternDestroy(found);
     }
     FcPatternDestroy(pattern);
@@ -148,8 +144,10 @@ FontInstance::FontInstance(const std::string& name, int height, bool bold, bool 
   face_->face = face;
   fileName_ = match.file;
   family_ = face->family_name ? face->family_name : "";
-  emboldened_ = bold && match.weight < FC_WEIGHT_DEMIBOLD;
-  slanted_ = italic && match.slant == FC_SLANT_ROMAN;
+  // What the face itself lacks is simulated (fontconfig's match reports the
+  // requested weight for a face it would embolden).
+  emboldened_ = bold && !(face->style_flags & FT_STYLE_FLAG_BOLD);
+  slanted_ = italic && !(face->style_flags & FT_STYLE_FLAG_ITALIC);
 
   const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
   const int upem = face->units_per_EM > 0 ? face->units_per_EM : 2048;
