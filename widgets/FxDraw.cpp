@@ -317,11 +317,21 @@ void FillGradient(TCanvas& canvas, const TRect& rect, TFxGradientStyle style, bo
     canvas.Pen()->SetStyle(penStyle);
     return;
   }
+  const int n = static_cast<int>(colors.size());
+  if (style == gstHorizontal) {
+    // Every row is the same: the bands are composed in one row, which one
+    // copy stretches over the height.
+    TBitmap row(w, 1);
+    std::uint32_t* pixels = row.ScanLine(0);
+    for (int i = 0; i < n; ++i)
+      std::fill(pixels + MulDiv(i, w, n), pixels + MulDiv(i + 1, w, n), RGBToPixel(colors[static_cast<std::size_t>(i)]));
+    canvas.StretchDraw(rect, row);
+    return;
+  }
   TBitmap composed(w, h);
   if (bands) {
     paintBands(*composed.Canvas(), 0, 0, w, h, style, colors);
   } else {
-    const int n = static_cast<int>(colors.size());
     for (int y = 0; y < h; ++y) {
       std::uint32_t* row = composed.ScanLine(y);
       for (int x = 0; x < w; ++x) {

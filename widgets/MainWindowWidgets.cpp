@@ -3,6 +3,18 @@
 #include "widgets/FxProgressFill.h"
 #include "widgets/FxStatusBar.h"
 
+namespace {
+
+void boldTahoma(TFont& font, int height, TColor color) {
+  font.SetName("Tahoma");
+  font.SetHeight(height);
+  font.SetStyle(TFontStyles{fsBold});
+  font.SetColor(color);
+  font.SetCharset(kAnsiCharset);
+}
+
+}  // namespace
+
 void ApplyMainWindowSettings(TFxProgressFill& bar) {
   bar.SetBounds(0, 214, 592, 20);
   bar.SetAlign(alBottom);
@@ -25,12 +37,7 @@ void ApplyMainWindowSettings(TFxStatusBar& bar) {
   bar.SetOldStyle(false);
   bar.SetControlGap(3);
   bar.Bevel()->SetMode(bmCustom);
-  TFont& font = *bar.Font();
-  font.SetName("Tahoma");
-  font.SetHeight(-12);
-  font.SetStyle(TFontStyles{fsBold});
-  font.SetColor(clBlack);
-  font.SetCharset(kAnsiCharset);
+  boldTahoma(*bar.Font(), -12, clBlack);
   bar.SetParentFont(false);
 
   TFxStatusPanels& panels = *bar.Panels();
@@ -47,12 +54,7 @@ void ApplyMainWindowSettings(TFxStatusBar& bar) {
   bevel.SetStandardStyle(lsNone);
   panel.SetStyle(spText);
   panel.SetSize(0);
-  TFont& panelFont = *panel.Font();
-  panelFont.SetName("Tahoma");
-  panelFont.SetHeight(-13);
-  panelFont.SetStyle(TFontStyles{fsBold});
-  panelFont.SetColor(clNavy);
-  panelFont.SetCharset(kAnsiCharset);
+  boldTahoma(*panel.Font(), -13, clNavy);
   panel.SetDisplayName("TFxStatusPanel");
   panel.SetBarPanelId(2);
   panels.EndUpdate();

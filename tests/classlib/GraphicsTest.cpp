@@ -48,6 +48,10 @@ TEST(TBitmap, ResizingKeepsThePixelsThatStayInside) {
   bitmap.SetSize(2, 2);
   EXPECT_TRUE(PixelIs(bitmap, 1, 0, 0x02));
   EXPECT_TRUE(PixelIs(bitmap, 1, 1, 0x12));
+  bitmap.SetSize(3, 3);  // grown again inside the old buffer: no old pixels show
+  EXPECT_TRUE(PixelIs(bitmap, 1, 1, 0x12));
+  EXPECT_TRUE(AreaIs(bitmap, Rect(2, 0, 3, 3), clBlack));
+  EXPECT_TRUE(AreaIs(bitmap, Rect(0, 2, 3, 3), clBlack));
   bitmap.SetSize(0, 4);
   EXPECT_TRUE(bitmap.Empty());
   bitmap.Canvas()->FillRect(Rect(0, 0, 4, 4));  // nothing to draw on: no effect
