@@ -29,9 +29,10 @@ bool TApplication::ProcessMessage() {
   return true;
 }
 
-void TApplication::ProcessMessages() {
-  while (ProcessMessage()) {
-  }
+bool TApplication::ProcessMessages() {
+  bool any = false;
+  while (ProcessMessage()) any = true;
+  return any;
 }
 
 void TApplication::HandleMessage() {

@@ -34,9 +34,9 @@ class TApplication : public TComponent {
 
   // Shows the main window and dispatches messages until Terminate.
   void Run();
-  // Dispatches every pending message, then returns (never waits). A quit
-  // request found there ends Run.
-  void ProcessMessages();
+  // Dispatches every pending message, then returns (never waits); true if
+  // there was any. A quit request found there ends Run.
+  bool ProcessMessages();
   // Dispatches one message, waiting for it if none is pending.
   void HandleMessage();
   // Asks the message loop to end (WM_QUIT).

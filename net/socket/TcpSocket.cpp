@@ -1,12 +1,83 @@
-// The socket component's core: construction, status reports, cancellation.
+// The socket component's core: construction and destruction, Windows sockets
+// start-up, the hidden window and its messages, status reports, resolving,
+// connecting, closing and cancelling.
 #include "net/socket/TcpSocket.h"
 
+#include "classlib/Application.h"
 #include "platform/Win32.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+// RemoteAddress and WSAData are handed to Windows sockets as they are.
+static_assert(sizeof(TSockAddrIn) == sizeof(sockaddr_in));
+static_assert(offsetof(TSockAddrIn, sin_port) == offsetof(sockaddr_in, sin_port));
+static_assert(offsetof(TSockAddrIn, sin_addr) == offsetof(sockaddr_in, sin_addr));
+static_assert(offsetof(TSockAddrIn, sin_zero) == offsetof(sockaddr_in, sin_zero));
+static_assert(sizeof(TWSAData) == sizeof(WSADATA));
+static_assert(offsetof(TWSAData, szDescription) == offsetof(WSADATA, szDescription));
+static_assert(offsetof(TWSAData, szSystemStatus) == offsetof(WSADATA, szSystemStatus));
+static_assert(offsetof(TWSAData, iMaxSockets) == offsetof(WSADATA, iMaxSockets));
+static_assert(offsetof(TWSAData, iMaxUdpDg) == offsetof(WSADATA, iMaxUdpDg));
+static_assert(offsetof(TWSAData, lpVendorInfo) == offsetof(WSADATA, lpVendorInfo));
+static_assert(kSocketMessage == WM_USER + 101 && kSocketAsyncMessage == WM_USER + 102);
+static_assert(kSocketEventMask == (FD_READ | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE));
+
+namespace {
+
+// Started instances in the process: Windows sockets are started by the first
+// and released with the last.
+int gStartupCount = 0;
+
+constexpr const char* kWindowClassName = "TcpSocketWindowClass";
+
+LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* socket = reinterpret_cast<TTcpSocket*>(GetWindowLongPtrA(hwnd, 0));
+  if (socket && msg >= kSocketMessage) {
+    socket->HandleSocketMessage(msg, wParam, lParam);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+HWND CreateSocketWindow(TTcpSocket* socket) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA wc{};
+  if (!GetClassInfoA(instance, kWindowClassName, &wc)) {
+    wc.lpfnWndProc = &SocketWindowProc;
+    wc.cbWndExtra = sizeof(LONG_PTR);  // the component's reference
+    wc.hInstance = instance;
+    wc.lpszClassName = kWindowClassName;
+    if (!RegisterClassA(&wc)) return nullptr;
+  }
+  HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              instance, nullptr);
+  if (hwnd) SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(socket));
+  return hwnd;
+}
+
+// A socket handle in the component's 16 bits, or kNoSocket (a socket that
+// does not fit is closed).
+std::uint16_t Fit16(SOCKET s) {
+  if (s == INVALID_SOCKET) return kNoSocket;
+  if (s >= kNoSocket) {
+    closesocket(s);
+    return kNoSocket;
+  }
+  return static_cast<std::uint16_t>(s);
+}
+
+std::string FixedText(const char* text, std::size_t size) { return std::string(text, strnlen(text, size)); }
+
+}  // namespace
 
 TTcpSocket::TTcpSocket(TComponent* owner) : TComponent(owner) {
   StatusMessage(8, "Create");
+  WindowHandle = CreateSocketWindow(this);
+  if (!WindowHandle) throw ESockError("Socket window could not be created");
   Proxy.clear();
-  HostEntBuffer = std::make_unique<char[]>(1024);
+  HostEntBuffer = std::make_unique<char[]>(MAXGETHOSTSTRUCT);
   Timer = new TThreadTimer(this);
   Timer->SetEnabled(false);
   Timer->SetOnTimer(TNotifyEvent(this, &TTcpSocket::TimerTriggered));
@@ -15,19 +86,46 @@ TTcpSocket::TTcpSocket(TComponent* owner) : TComponent(owner) {
   Canceled = false;
   Destroying = false;
   Connected = false;
-  InitWinsock();
+  try {
+    InitWinsock();
+  } catch (...) {
+    // No destructor runs for a constructor that raised; the base frees Timer.
+    delete WSAInfo;
+    WSAInfo = nullptr;
+    DestroyWindow(WindowHandle);
+    WindowHandle = nullptr;
+    throw;
+  }
 }
 
 TTcpSocket::~TTcpSocket() {
   SetStateFlag(TComponentStateFlag::csDestroying, true);
   try {
     StatusMessage(8, "Destroy");
+    Abort();
     Cancel();
   } catch (...) {
   }
   delete WSAInfo;
   WSAInfo = nullptr;
+  delete Timer;
+  Timer = nullptr;
+  HostEntBuffer.reset();
+  if (WindowHandle) {
+    // Drops the window's queued messages too: a look-up reply still on its
+    // way writes nothing.
+    SetWindowLongPtrA(WindowHandle, 0, 0);
+    DestroyWindow(WindowHandle);
+    WindowHandle = nullptr;
+  }
   Destroying = true;
+  if (!Designing()) {
+    try {
+      RequestCloseSocket();
+    } catch (...) {
+    }
+    if (gStartupCount > 0 && --gStartupCount == 0) WSACleanup();
+  }
 }
 
 void TTcpSocket::StatusMessage(std::uint8_t level, const std::string& text) {
@@ -40,7 +138,161 @@ void TTcpSocket::StatusMessage(std::uint8_t level, const std::string& text) {
   }
 }
 
-void TTcpSocket::InitWinsock() { StatusMessage(8, "Initializing Winsock"); }
+void TTcpSocket::InitWinsock() {
+  StatusMessage(8, "Initializing Winsock");
+  if (Designing()) return;
+  ++gStartupCount;
+  try {
+    if (gStartupCount == 1) {
+      WSAStartup(MAKEWORD(1, 1), reinterpret_cast<WSADATA*>(&WSAData));
+      auto version = [](std::uint16_t v) { return IntToStr(HIBYTE(v)) + "." + IntToStr(LOBYTE(v)); };
+      WSAInfo->Add("Version= " + version(WSAData.wVersion));
+      WSAInfo->Add("High Version= " + version(WSAData.wHighVersion));
+      WSAInfo->Add("Description= " + FixedText(WSAData.szDescription, sizeof WSAData.szDescription));
+      WSAInfo->Add("System= " + FixedText(WSAData.szSystemStatus, sizeof WSAData.szSystemStatus));
+      WSAInfo->Add("Max Sockets= " + IntToStr(WSAData.iMaxSockets));
+      WSAInfo->Add("Max Udp pack size= " + IntToStr(WSAData.iMaxUdpDg));
+    }
+    SocketHandle = Fit16(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (SocketHandle == kNoSocket) {
+      std::string text;
+      CheckSocketError(WSAEWOULDBLOCK, text);
+      throw ESockError("no socket");
+    }
+    // Closing resets the connection at once.
+    const linger noLinger{1, 0};
+    setsockopt(SocketHandle, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&noLinger), sizeof noLinger);
+    if (WSAAsyncSelect(SocketHandle, WindowHandle, kSocketMessage, kSocketEventMask) == SOCKET_ERROR)
+      throw ESockError("no notifications");
+  } catch (...) {
+    if (SocketHandle != kNoSocket) {
+      closesocket(SocketHandle);
+      SocketHandle = kNoSocket;
+    }
+    if (--gStartupCount == 0) WSACleanup();
+    throw ESockError("Initializaton of windows sockets failed");
+  }
+}
+
+void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t, std::intptr_t lParam) {
+  try {
+    Succeeded = WSAGETSELECTERROR(lParam) == 0;
+    if (msg == kSocketMessage) {
+      switch (WSAGETSELECTEVENT(lParam)) {
+        case FD_READ:
+          if (OnRead.Assigned()) OnRead(this);
+          break;
+        case FD_ACCEPT:
+          Connected = true;
+          if (OnAccept.Assigned()) OnAccept(this);
+          break;
+        case FD_CONNECT:
+          // A failed connect changes nothing here: Connect sees Succeeded.
+          if (Succeeded) {
+            Connected = true;
+            if (OnConnect.Assigned()) OnConnect(this);
+          }
+          break;
+        case FD_CLOSE:
+          // With unread data the reader meets the end of the stream itself.
+          if (!DataAvailable()) RequestCloseSocket();
+          break;
+        default:
+          break;
+      }
+    } else if (msg == kSocketAsyncMessage) {
+      EventArrived = true;
+      // For a look-up the low word is the length of the host entry.
+      if (WSAGETSELECTEVENT(lParam) == FD_ACCEPT) {
+        Connected = true;
+        if (OnAccept.Assigned()) OnAccept(this);
+      }
+    }
+  } catch (...) {
+    // Notifications never break the message loop.
+  }
+}
+
+void TTcpSocket::SleepAndProcessMessages() {
+  Sleep(2);
+  Application->ProcessMessages();
+}
+
+void TTcpSocket::ProcessMessagesOrWait() {
+  if (!Application->ProcessMessages()) WaitMessage();
+}
+
+void TTcpSocket::ResolveHost() {
+  StatusMessage(8, "Resolve Host");
+  const std::string& name = Proxy.empty() ? Host : Proxy;
+  const std::size_t length = std::min(name.size(), kSocketBufferSize);
+  std::memcpy(Buffer, name.data(), length);
+  Buffer[length] = '\0';
+  RemoteAddress.sin_addr = inet_addr(Buffer);
+  // A dotted address ("0.0.0.0" included) needs no look-up.
+  if (RemoteAddress.sin_addr != INADDR_NONE) return;
+  RemoteAddress.sin_addr = 0;
+  TimerOn();
+  EventArrived = false;
+  if (!WSAAsyncGetHostByName(WindowHandle, kSocketAsyncMessage, Buffer, HostEntBuffer.get(), MAXGETHOSTSTRUCT)) {
+    // No reply would ever come.
+    Succeeded = false;
+    EventArrived = true;
+  }
+  while (!EventArrived && !TimedOut && !Canceled) SleepAndProcessMessages();
+  TimerOff();
+  if (TimedOut) throw ESockError("Host Lookup Timed Out");
+  if (Canceled) throw ESockError("Host Lookup Canceled");
+  if (!Succeeded) throw ESockError("Host Lookup Failed");
+  hostent entry;
+  std::memcpy(&entry, HostEntBuffer.get(), sizeof entry);
+  if (!entry.h_addr_list || !entry.h_addr_list[0]) throw ESockError("Host Lookup Failed");
+  std::memcpy(&RemoteAddress.sin_addr, entry.h_addr_list[0], sizeof RemoteAddress.sin_addr);
+  if (OnHostResolved.Assigned()) OnHostResolved(this);
+}
+
+void TTcpSocket::Connect() {
+  StatusMessage(8, "Connecting");
+  Canceled = false;
+  if (Connected) throw ESockError("Already connected");
+  int retries = 0;
+  for (;;) {
+    try {
+      ResolveHost();
+    } catch (const ESockError& e) {
+      if (e.Message() == "Host Lookup Timed Out" || e.Message() == "Host Lookup Canceled") throw;
+      // A failed look-up leaves the address 0: the host is invalid.
+    }
+    if (RemoteAddress.sin_addr != 0) break;
+    if (retries > 0 || !OnInvalidHost.Assigned()) throw ESockError("Null Remote Address");
+    bool handled = false;
+    OnInvalidHost(handled);
+    if (!handled) throw ESockError("Null Remote Address");
+    ++retries;
+  }
+  RemoteAddress.sin_family = AF_INET;
+  RemoteAddress.sin_port = htons(static_cast<unsigned short>(Proxy.empty() ? Port : ProxyPort));
+  EventArrived = false;
+  Succeeded = true;
+  if (connect(SocketHandle, reinterpret_cast<const sockaddr*>(&RemoteAddress), sizeof RemoteAddress) ==
+      SOCKET_ERROR) {
+    std::string text;
+    CheckSocketError(WSAEWOULDBLOCK, text);  // would-block is the normal answer
+  }
+  TimerOn();
+  while (!Connected && !TimedOut && !Canceled && Succeeded) SleepAndProcessMessages();
+  TimerOff();
+  if (!TimedOut && !Canceled && Succeeded) return;
+  if (OnConnectionFailed.Assigned()) OnConnectionFailed(this);
+  if (TimedOut) throw ESockError("Connection Timed out");
+  if (Canceled) throw ESockError("Connection Canceled");
+  throw ESockError("Connection Failed");
+}
+
+void TTcpSocket::Disconnect() {
+  StatusMessage(8, "Disconnecting");
+  RequestCloseSocket();
+}
 
 void TTcpSocket::Cancel() {
   StatusMessage(8, "Canceling");
@@ -52,8 +304,38 @@ void TTcpSocket::Abort() {
   Cancel();
 }
 
-// The connection and stream operations follow with the socket emulation.
-std::uint16_t TTcpSocket::Accept() { throw ESockError("Accepting Canceled"); }
-void TTcpSocket::Connect() { throw ESockError("Connection Failed"); }
-void TTcpSocket::Disconnect() { StatusMessage(8, "Disconnecting"); }
-std::string TTcpSocket::Transaction(const std::string&) { return {}; }
+void TTcpSocket::CheckConnection() {
+  StatusMessage(8, "Checking Connection");
+  bool offered = false;
+  while (!Connected) {
+    if (offered || !OnConnectionRequired.Assigned()) throw Exception("Not Connected");
+    offered = true;
+    bool handled = false;
+    OnConnectionRequired(handled);
+    if (!handled) throw Exception("Not Connected");
+  }
+}
+
+void TTcpSocket::RequestCloseSocket() {
+  StatusMessage(4, "Request Close Socket");
+  Connected = false;
+  if (SocketHandle == kNoSocket) return;
+  if (closesocket(SocketHandle) == SOCKET_ERROR) {
+    std::string text;
+    CheckSocketError(WSAEWOULDBLOCK, text);
+    return;
+  }
+  SocketHandle = kNoSocket;
+  auto openFresh = [this] {
+    if (Destroying) return;
+    SocketHandle = Fit16(socket(AF_INET, SOCK_STREAM, 0));
+    if (SocketHandle != kNoSocket) WSAAsyncSelect(SocketHandle, WindowHandle, kSocketMessage, kSocketEventMask);
+  };
+  try {
+    if (!Destroying && !TComponent::Destroying() && OnDisconnect.Assigned()) OnDisconnect(this);
+  } catch (...) {
+    openFresh();
+    throw;
+  }
+  openFresh();
+}

@@ -5,13 +5,44 @@
 // window of class "TcpSocketWindowClass" that the component owns; the window
 // receives message 1125 (socket notifications) and 1126 (host look-up replies,
 // and the accept notification of Listen(true)). Operations that wait (resolve,
-// connect, read a line, accept, capture a stream) poll flags while processing
-// the application's pending messages, so timers, painting, events and a
-// Cancel from a handler run inside the wait.
+// connect, read, read a line, accept, capture a stream, and a send that the
+// peer does not drain) process the application's pending messages while they
+// wait, so timers, painting, events and a Cancel from a handler run inside the
+// wait; a handler may call Cancel or Abort to end it. The time-out (TimeOut ms,
+// 0 = none) ends a wait the same way as Abort, with TimedOut set.
 //
 // Failures raise ESockError (EAbortError when a wait ended through Canceled);
-// no operation returns an error code. Status texts go through StatusMessage at
-// level 1 (protocol lines), 4 (socket actions) or 8 (call trace).
+// no operation returns an error code. A socket error raises ESockError with
+// the text "<number>:<message>" (for example "10061:Connection refused") after
+// OnError received the number and the text. Status texts go through
+// StatusMessage at level 1 (protocol lines), 4 (socket actions) or 8 (call
+// trace).
+//
+// Choices of this implementation where the behaviour was open:
+// - The constructor raises ESockError "Socket window could not be created"
+//   when the hidden window cannot be had: without it no notification arrives
+//   and every wait could only hang.
+// - ReadLn returns an empty text when the connection ended (error 10057)
+//   before a line feed, as when the peer closed: a partial line never reaches
+//   the caller.
+// - ReadLn raises ESockError "Socket readln line too long" when 65,536 bytes
+//   arrived without a line feed; nothing is written past Buffer. Those bytes
+//   are consumed, the rest of the line stays in the socket.
+// - SendBuffer, when the peer does not take more bytes, processes pending
+//   messages and sleeps 2 ms between attempts, so TimeOut, Cancel and Abort
+//   end a send that the peer never drains; handlers therefore may run inside
+//   a send (the bytes not yet sent are copied first, so a handler that reuses
+//   Buffer does not change them).
+// - Listen raises the socket error of a failed bind or listen (for example
+//   "10048:Address already in use") instead of leaving Accept to wait;
+//   GetLocalAddressArg and GetLocalPortArg raise the error of a failed
+//   getsockname.
+// - Accept raises "Error creating Data Connection" when the accept call
+//   itself finds no connection, and the socket error when it fails otherwise.
+// - ResolveHost treats a look-up that cannot be started as a failed one
+//   ("Host Lookup Failed") rather than waiting for a reply that never comes.
+// - RequestCloseSocket opens the fresh socket even when OnDisconnect raises
+//   (the exception then passes on).
 #pragma once
 
 #include "classlib/Classes.h"
@@ -73,57 +104,125 @@ constexpr std::size_t kSocketBufferSize = 65536;
 class TTcpSocket : public TComponent {
  public:
   // Reports "Create", creates the hidden window, HostEntBuffer, Timer and
-  // WSAInfo, then InitWinsock. Raises ESockError "Initializaton of windows
-  // sockets failed" when Windows sockets or the socket cannot be had.
+  // WSAInfo, then InitWinsock. Raises ESockError "Socket window could not be
+  // created", or "Initializaton of windows sockets failed" when Windows
+  // sockets or the socket cannot be had (the start-up count is restored).
   explicit TTcpSocket(TComponent* owner);
-  // Abort, Cancel, frees its parts, closes the socket and releases Windows
-  // sockets with the last instance. Never throws.
+  // Abort (this class's: a descendant's own Abort must be run by its own
+  // destructor), Cancel, frees its parts, closes the socket without firing
+  // OnDisconnect or OnStatus, and releases Windows sockets with the last
+  // instance. Never throws.
   ~TTcpSocket() override;
 
   // ---- virtual operations, in slot order
-  // Waits for the connection announced after Listen(true) and returns the new
-  // socket (the caller adopts it). Raises "Accepting Canceled", "Error
-  // creating Data Connection", or EAbortError "Socket send aborted".
+  // After Listen(true): waits, processing messages, until the connection is
+  // announced, accepts it, selects its notifications (1125, the usual events)
+  // to this component's window, stores the peer's address in RemoteAddress
+  // and returns the new socket; the caller adopts it (stores it in a
+  // SocketHandle, closes the listening socket). Does not arm the time-out: a
+  // caller that wants one calls TimerOn first. Raises "Accepting Canceled"
+  // (Cancel, Abort or the time-out; Canceled stays set), "Error creating Data
+  // Connection" (the notification carried an error, or no connection was
+  // there after all), or the socket error of accept. After Listen(false) no
+  // announcement reaches Accept: only Cancel or the time-out end it.
   virtual std::uint16_t Accept();
-  // Resolves Proxy or Host and connects to ProxyPort or Port, waiting until
-  // connected. Raises "Already connected", "Null Remote Address", the look-up
-  // errors, "Connection Timed out", "Connection Canceled", "Connection
-  // Failed" (after OnConnectionFailed) or a socket error text.
+  // Canceled := false; resolves Proxy (when set) or Host and connects to
+  // ProxyPort or Port, waiting until connected; OnConnect fires inside the
+  // wait. A dotted address is used without a look-up; a name is looked up
+  // asynchronously, arming the time-out, and OnHostResolved fires on success.
+  // A host without an address (look-up failed, "0.0.0.0") offers
+  // OnInvalidHost once: a handler that sets Handled (after correcting Host) is
+  // retried once. Raises "Already connected" (socket untouched), "Host Lookup
+  // Timed Out", "Host Lookup Canceled", "Null Remote Address", the socket
+  // error of connect, or, after OnConnectionFailed, "Connection Timed out",
+  // "Connection Canceled" or "Connection Failed" (refused, unreachable; the
+  // number is in no text). Canceled is left set after a cancel.
   virtual void Connect();
   // Reports "Disconnecting", then RequestCloseSocket.
   virtual void Disconnect();
-  // Writeln of command, then ReadLn of one reply line; sets TransactionReply
-  // and ReplyNumber and reports the line at level 1.
+  // ReplyNumber := 0; Writeln(command) (sends command + CR LF), then ReadLn.
+  // Stores the line in TransactionReply and returns it; a non-empty reply is
+  // reported at level 1 as received, and its leading digits (within the first
+  // 10 characters) become ReplyNumber: 0 without digits or for an empty reply
+  // (peer closed), ERangeError for a value beyond -32768..32767. Reads one
+  // line only; raises what Writeln and ReadLn raise.
   virtual std::string Transaction(const std::string& command);
   // Reports "Abort", then Cancel.
   virtual void Abort();
 
   // ---- connection (core)
+  // Reports "Canceling"; Canceled := true. The wait in progress ends at its
+  // next pass.
   void Cancel();
   // Raises Exception "Not Connected" unless connected, after offering
-  // OnConnectionRequired once.
+  // OnConnectionRequired once (a handler that connects and sets Handled).
   void CheckConnection();
+  // Fills the address of RemoteAddress from Proxy or Host (see Connect).
+  // Raises "Host Lookup Timed Out", "Host Lookup Canceled" or "Host Lookup
+  // Failed".
   void ResolveHost();
-  // Closes the socket, fires OnDisconnect and opens a fresh socket, so the
-  // component is ready for the next Connect or Listen.
+  // Connected := false; closes the socket (a connection with unsent data is
+  // reset), fires OnDisconnect and opens a fresh socket, so the component is
+  // ready for the next Connect or Listen. Queued notifications of the closed
+  // socket are never delivered.
   void RequestCloseSocket();
+  // Stores text in Status and passes it to OnStatus when level is not above
+  // ReportLevel. Never raises.
   void StatusMessage(std::uint8_t level, const std::string& text);
   void InitWinsock();
+  // Acts on a message of the hidden window (1125: FD_READ fires OnRead,
+  // FD_ACCEPT sets Connected and fires OnAccept, a successful FD_CONNECT sets
+  // Connected and fires OnConnect, FD_CLOSE runs RequestCloseSocket unless
+  // unread data is waiting; 1126: EventArrived, and for an accept also
+  // Connected and OnAccept). Succeeded := the message carried no error.
+  // Swallows every exception.
   void HandleSocketMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 
   // ---- stream I/O
+  // Sends length bytes (0 = up to the first NUL; more than 65,535 is an
+  // ERangeError), arming the time-out. Raises EAbortError "Socket send
+  // aborted" when Canceled was set before or during the send, or the socket
+  // error ("10054:Connection reset by peer" for a closed peer).
   void SendBuffer(const char* data, std::uint16_t length);
+  // Sends text up to its first NUL through Buffer and SendBuffer; more than
+  // 65,535 characters is an ERangeError.
   void Write(const std::string& text);
+  // Write(text + CR LF): one send of the whole line.
   void Writeln(const std::string& text);
+  // count 0: returns what is waiting now (up to 65,535 bytes; 65,536 or more
+  // waiting is an ERangeError), empty when nothing is or the peer closed.
+  // count n: waits, processing messages, until n bytes are waiting and
+  // returns them; empty when the peer closes first. Raises EAbortError
+  // "Socket send aborted" on Cancel, Abort or time-out (not armed here).
   std::string Read(std::uint16_t count);
+  // Waits, processing messages, for one line and returns it with its line
+  // feed (and the CR before it, if sent); later bytes stay in the socket.
+  // Arms the time-out. Empty when the peer closed or the connection ended
+  // before a line feed. Raises EAbortError "Socket readln aborted" (TimedOut
+  // tells a time-out from a user cancel), ESockError "Socket readln line too
+  // long", or the socket error.
   std::string ReadLn();
+  // Creates (or truncates) the file and writes every byte received into it
+  // until the peer closes, firing OnPacketRecvd after each block with
+  // BytesRecvd already counting it. The time-out is re-armed per block, so it
+  // limits the silence, not the transfer. Raises the class library's file
+  // errors, the socket error, or EAbortError "Socket send aborted" (the part
+  // written stays on disk).
   void CaptureFile(const std::string& fileName);
+  // Drops up to 65,536 waiting bytes; never raises a socket error.
   void ClearInput();
+  // Whether at least one byte is waiting; never raises.
   bool DataAvailable();
 
   // ---- listener
+  // Binds the socket to the wildcard address and Port (0 = the system
+  // chooses; beyond 16 bits an ERangeError), selects only FD_ACCEPT (on 1126
+  // when secondMessage, else 1125) and listens with a backlog of 1. Raises the
+  // socket error of bind or listen.
   void Listen(bool secondMessage);
+  // The socket's local IPv4 address with commas for dots ("192,168,1,20").
   std::string GetLocalAddressArg();
+  // The socket's local port as ",<high byte>,<low byte>" (",19,137" for 5001).
   std::string GetLocalPortArg();
 
   // ---- time-out and error texts
@@ -182,6 +281,15 @@ class TTcpSocket : public TComponent {
   std::uint16_t SocketHandle = kNoSocket;
   HWND__* WindowHandle = nullptr;
   bool Connected = false;
+
+ private:
+  // One pass of a wait on flags: sleep 2 ms, then process pending messages.
+  static void SleepAndProcessMessages();
+  // One pass of a receive loop that found nothing to receive: process pending
+  // messages, and when there were none, block until a notification, a timer
+  // tick or a post arrives (nothing else could change what the loop waits
+  // for).
+  static void ProcessMessagesOrWait();
 };
 
 // Field n (1-based) of text split at separator: consecutive separators delimit

@@ -123,4 +123,8 @@ void removeEventSource(EventSource* source);
 
 void setLastError(DWORD error);
 
+// Host look-ups (WSAAsyncGetHostByName) whose worker has not finished yet, so
+// that a test can wait until none is left behind.
+int hostLookupsRunning();
+
 }  // namespace win32

@@ -11,7 +11,12 @@ namespace {
 
 TEST(TApplication, RunDispatchesUntilTerminateAndProcessMessagesNeverWaits) {
   TApplication app(nullptr);
-  app.ProcessMessages();  // nothing pending: returns at once
+  EXPECT_FALSE(app.ProcessMessages());  // nothing pending: returns at once
+  testsupport::RecordingWindow w;
+  PostMessageA(w.hwnd, WM_USER, 0, 0);
+  PostMessageA(w.hwnd, WM_USER, 1, 0);
+  EXPECT_TRUE(app.ProcessMessages());
+  EXPECT_EQ(w.count(WM_USER), 2);
   TTimer timer(&app);
   timer.SetInterval(10);
   int ticks = 0;
