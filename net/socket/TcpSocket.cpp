@@ -174,7 +174,7 @@ void TTcpSocket::InitWinsock() {
   }
 }
 
-void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t, std::intptr_t lParam) {
+void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   try {
     Succeeded = WSAGETSELECTERROR(lParam) == 0;
     if (msg == kSocketMessage) {
@@ -188,6 +188,7 @@ void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t, std::intptr_t
           break;
         case FD_CONNECT:
           // A failed connect changes nothing here: Connect sees Succeeded.
+          connectNotified_ = true;
           if (Succeeded) {
             Connected = true;
             if (OnConnect.Assigned()) OnConnect(this);
@@ -196,6 +197,7 @@ void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t, std::intptr_t
         case FD_CLOSE:
           // With unread data the reader meets the end of the stream itself.
           if (!DataAvailable()) RequestCloseSocket();
+          else if (wParam == SocketHandle) peerClosed_ = true;
           break;
         default:
           break;
@@ -219,7 +221,9 @@ void TTcpSocket::SleepAndProcessMessages() {
 }
 
 void TTcpSocket::ProcessMessagesOrWait() {
-  if (!Application->ProcessMessages()) WaitMessage();
+  if (Application->ProcessMessages()) return;
+  WaitMessage();
+  Application->ProcessMessages();
 }
 
 void TTcpSocket::ResolveHost() {
@@ -255,6 +259,7 @@ void TTcpSocket::Connect() {
   StatusMessage(8, "Connecting");
   Canceled = false;
   if (Connected) throw ESockError("Already connected");
+  peerClosed_ = false;
   int retries = 0;
   for (;;) {
     try {
@@ -274,13 +279,14 @@ void TTcpSocket::Connect() {
   RemoteAddress.sin_port = htons(static_cast<unsigned short>(Proxy.empty() ? Port : ProxyPort));
   EventArrived = false;
   Succeeded = true;
+  connectNotified_ = false;
   if (connect(SocketHandle, reinterpret_cast<const sockaddr*>(&RemoteAddress), sizeof RemoteAddress) ==
       SOCKET_ERROR) {
     std::string text;
     CheckSocketError(WSAEWOULDBLOCK, text);  // would-block is the normal answer
   }
   TimerOn();
-  while (!Connected && !TimedOut && !Canceled && Succeeded) SleepAndProcessMessages();
+  while (!Connected && !connectNotified_ && !TimedOut && !Canceled && Succeeded) SleepAndProcessMessages();
   TimerOff();
   if (!TimedOut && !Canceled && Succeeded) return;
   if (OnConnectionFailed.Assigned()) OnConnectionFailed(this);
@@ -319,6 +325,7 @@ void TTcpSocket::CheckConnection() {
 void TTcpSocket::RequestCloseSocket() {
   StatusMessage(4, "Request Close Socket");
   Connected = false;
+  peerClosed_ = false;
   if (SocketHandle == kNoSocket) return;
   if (closesocket(SocketHandle) == SOCKET_ERROR) {
     std::string text;

@@ -136,7 +136,9 @@ class TTcpSocket : public TComponent {
   // Timed Out", "Host Lookup Canceled", "Null Remote Address", the socket
   // error of connect, or, after OnConnectionFailed, "Connection Timed out",
   // "Connection Canceled" or "Connection Failed" (refused, unreachable; the
-  // number is in no text). Canceled is left set after a cancel.
+  // number is in no text). Canceled is left set after a cancel. A peer that
+  // closes at once still makes a successful Connect (OnConnect, then
+  // OnDisconnect, have fired; the component holds a fresh socket).
   virtual void Connect();
   // Reports "Disconnecting", then RequestCloseSocket.
   virtual void Disconnect();
@@ -192,7 +194,8 @@ class TTcpSocket : public TComponent {
   // count 0: returns what is waiting now (up to 65,535 bytes; 65,536 or more
   // waiting is an ERangeError), empty when nothing is or the peer closed.
   // count n: waits, processing messages, until n bytes are waiting and
-  // returns them; empty when the peer closes first. Raises EAbortError
+  // returns them; empty when the peer closed with fewer waiting (those stay
+  // in the socket). Raises EAbortError
   // "Socket send aborted" on Cancel, Abort or time-out (not armed here).
   std::string Read(std::uint16_t count);
   // Waits, processing messages, for one line and returns it with its line
@@ -286,10 +289,18 @@ class TTcpSocket : public TComponent {
   // One pass of a wait on flags: sleep 2 ms, then process pending messages.
   static void SleepAndProcessMessages();
   // One pass of a receive loop that found nothing to receive: process pending
-  // messages, and when there were none, block until a notification, a timer
-  // tick or a post arrives (nothing else could change what the loop waits
-  // for).
+  // messages; when there were none, block until a notification, a timer tick
+  // or a post arrives (nothing else could change what the loop waits for)
+  // and process it.
   static void ProcessMessagesOrWait();
+
+  // The peer of SocketHandle closed while unread data waited (its one close
+  // notification came and went), so no more bytes will come.
+  bool peerClosed_ = false;
+  // The connect notification of the current Connect came: the wait ends even
+  // when the peer's close (handled in the same pass) already cleared
+  // Connected.
+  bool connectNotified_ = false;
 };
 
 // Field n (1-based) of text split at separator: consecutive separators delimit

@@ -110,7 +110,9 @@ std::string TTcpSocket::Read(std::uint16_t count) {
     do {
       const int n = recv(SocketHandle, Buffer, kBufferData, MSG_PEEK);
       if (n >= count) break;
-      if (n == 0) return {};
+      // Closed: with nothing left (the peek says so), or with fewer bytes
+      // than asked for, which would otherwise be waited for forever.
+      if (n == 0 || (n > 0 && peerClosed_)) return {};
       if (n < 0) {
         std::string error;
         CheckSocketError(WSAEWOULDBLOCK, error);

@@ -156,6 +156,17 @@ void onReady(int fd, SocketState& s, short revents) {
     }
     case Phase::Connecting: {
       int error = os::wsaErrorFromErrno(os::takeSocketError(fd));
+      if (error == WSAECONNRESET) {
+        // Connected, then reset before anyone looked: both notifications.
+        s.phase = Phase::Connected;
+        s.eofSeen = true;
+        notify(fd, s, FD_CONNECT, 0);
+        if ((s.events & FD_CLOSE) && s.closeEnabled) {
+          notify(fd, s, FD_CLOSE, error);
+          s.closeEnabled = false;
+        }
+        break;
+      }
       if (error == 0 && !(revents & os::kPollOut)) error = WSAECONNREFUSED;
       s.phase = error ? Phase::Failed : Phase::Connected;
       notify(fd, s, FD_CONNECT, error);
@@ -571,7 +582,9 @@ SOCKET WINAPI accept(SOCKET s, sockaddr* addr, int* addrlen) {
 int WINAPI send(SOCKET s, const char* buf, int len, int) {
   {
     std::lock_guard lock(gSocketsMutex);
-    if (!findSocket(s)) return fail(WSAENOTSOCK);
+    SocketState* state = findSocket(s);
+    if (!state) return fail(WSAENOTSOCK);
+    if (state->phase != Phase::Connected) return fail(WSAENOTCONN);
   }
   if (len < 0) return fail(WSAEINVAL);
   if (!buf && len > 0) return fail(WSAEFAULT);
@@ -585,6 +598,9 @@ int WINAPI recv(SOCKET s, char* buf, int len, int flags) {
     SocketState* state = findSocket(s);
     if (!state) return fail(WSAENOTSOCK);
     state->readEnabled = true;
+    // A socket that never connected (or whose connect failed) is not
+    // connected, whatever the system would answer.
+    if (state->phase != Phase::Connected) return fail(WSAENOTCONN);
   }
   if (len < 0) return fail(WSAEINVAL);
   if (!buf && len > 0) return fail(WSAEFAULT);

@@ -41,6 +41,11 @@ std::map<std::string, WindowClass> gClasses;
 std::unordered_map<std::uint32_t, std::unique_ptr<Window>> gWindows;
 std::unordered_map<std::uint32_t, Menu*> gMenus;
 std::uint32_t gNextWindowId = 0x10000;
+
+// Windows gives a process at most this many windows (its USER handle quota);
+// creation beyond fails with ERROR_NOT_ENOUGH_QUOTA.
+constexpr std::size_t kWindowQuota = 10000;
+constexpr DWORD kErrorNotEnoughQuota = 1816;
 std::uint32_t gNextMenuId = 0x20000;
 
 std::uint32_t idOf(HWND hwnd) { return static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(hwnd)); }
@@ -155,6 +160,10 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   window->needsPaint = window->visible;
   window->queue = currentQueue();
   std::lock_guard lock(gRegistryMutex);
+  if (gWindows.size() >= kWindowQuota) {
+    setLastError(kErrorNotEnoughQuota);
+    return nullptr;
+  }
   window->id = gNextWindowId++;
   const HWND hwnd = handleOf(window->id);
   gWindows.emplace(window->id, std::move(window));

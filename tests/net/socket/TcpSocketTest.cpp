@@ -1,0 +1,359 @@
+#include "net/socket/TcpSocket.h"
+#include "platform/Win32.h"
+#include "platform/posix/Internal.h"
+#include "tests/net/socket/SocketTesting.h"
+#include "tests/support/LoopbackPeer.h"
+#include "tests/support/RecordingWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+using sockettest::ConnectedSocket;
+using sockettest::OneShot;
+using sockettest::pumpUntil;
+using sockettest::raised;
+using sockettest::StatusLog;
+using sockettest::Watchdog;
+using testsupport::LoopbackPeer;
+using testsupport::PeerConnection;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+void waitForClose(PeerConnection& c) { c.waitClosed(); }
+
+std::string dotted(const TSockAddrIn& address) {
+  in_addr a{};
+  a.s_addr = address.sin_addr;
+  return inet_ntoa(a);
+}
+
+TEST(TTcpSocketConnect, ADottedHostConnectsWithoutALookUp) {
+  LoopbackPeer peer(waitForClose);
+  TTcpSocket socket(nullptr);
+  Watchdog watchdog(socket);
+  StatusLog log(socket, 8);
+  int resolved = 0;
+  int connected = 0;
+  socket.OnHostResolved = [&](TComponent*) { ++resolved; };
+  socket.OnConnect = [&](TObject*) { ++connected; };
+  socket.Host = "127.0.0.1";
+  socket.Port = peer.port();
+  socket.Connect();
+  EXPECT_TRUE(socket.Connected);
+  EXPECT_EQ(connected, 1);
+  EXPECT_EQ(resolved, 0);
+  // One Timer On: the connect's; a look-up would arm its own first.
+  EXPECT_EQ(log.texts, (Texts{"Connecting", "Resolve Host", "Timer On", "Timer Off"}));
+}
+
+TEST(TTcpSocketConnect, ANameIsLookedUpAsynchronouslyAndResolvedOnce) {
+  LoopbackPeer peer(waitForClose);
+  TTcpSocket socket(nullptr);
+  Watchdog watchdog(socket);
+  StatusLog log(socket, 8);
+  int resolved = 0;
+  socket.OnHostResolved = [&](TComponent* sender) {
+    EXPECT_EQ(sender, &socket);
+    EXPECT_EQ(dotted(socket.RemoteAddress), "127.0.0.1");
+    ++resolved;
+  };
+  socket.Host = "localhost";
+  socket.Port = peer.port();
+  socket.Connect();
+  EXPECT_TRUE(socket.Connected);
+  EXPECT_EQ(resolved, 1);
+  EXPECT_EQ(log.texts, (Texts{"Connecting", "Resolve Host", "Timer On", "Timer Off", "Timer On", "Timer Off"}));
+}
+
+TEST(TTcpSocketConnect, AHostWithoutAddressIsOfferedToOnInvalidHostOnce) {
+  for (const char* host : {"no-such-host.invalid", "0.0.0.0", ""}) {
+    SCOPED_TRACE(host);
+    TTcpSocket socket(nullptr);
+    Watchdog watchdog(socket);
+    socket.Host = host;
+    socket.Port = 21;
+    EXPECT_EQ(raised<ESockError>([&] { socket.Connect(); }), "Null Remote Address");
+
+    int offers = 0;
+    socket.OnInvalidHost = [&](bool& handled) {
+      ++offers;
+      handled = true;  // but the host stays as it is
+    };
+    EXPECT_EQ(raised<ESockError>([&] { socket.Connect(); }), "Null Remote Address");
+    EXPECT_EQ(offers, 1);
+
+    LoopbackPeer peer(waitForClose);
+    offers = 0;
+    socket.OnInvalidHost = [&](bool& handled) {
+      ++offers;
+      socket.Host = "127.0.0.1";
+      socket.Port = peer.port();
+      handled = true;
+    };
+    socket.Connect();
+    EXPECT_TRUE(socket.Connected);
+    EXPECT_EQ(offers, 1);
+  }
+}
+
+TEST(TTcpSocketConnect, AProxyReplacesHostAndPort) {
+  LoopbackPeer peer(waitForClose);
+  TTcpSocket socket(nullptr);
+  Watchdog watchdog(socket);
+  socket.Host = "no-such-host.invalid";
+  socket.Port = 1;
+  socket.Proxy = "127.0.0.1";
+  socket.ProxyPort = peer.port();
+  socket.Connect();
+  EXPECT_TRUE(socket.Connected);
+  EXPECT_EQ(ntohs(socket.RemoteAddress.sin_port), peer.port());
+}
+
+TEST(TTcpSocketConnect, ARefusedPortFiresOnConnectionFailedThenRaisesConnectionFailed) {
+  testsupport::RefusingPort refusing;
+  TTcpSocket socket(nullptr);
+  Watchdog watchdog(socket);
+  Texts events;
+  socket.OnConnectionFailed = [&](TObject*) { events.push_back("OnConnectionFailed"); };
+  socket.OnConnect = [&](TObject*) { events.push_back("OnConnect"); };
+  socket.Host = "127.0.0.1";
+  socket.Port = refusing.port();
+  events.push_back(raised<ESockError>([&] { socket.Connect(); }));
+  EXPECT_EQ(events, (Texts{"OnConnectionFailed", "Connection Failed"}));
+  EXPECT_FALSE(socket.Connected);
+  EXPECT_FALSE(socket.Succeeded);
+}
+
+TEST(TTcpSocketConnect, AConnectThatHangsEndsByCancelOrByTheTimeOut) {
+  testsupport::StalledListener stalled;
+  TTcpSocket socket(nullptr);
+  Watchdog watchdog(socket);
+  int failures = 0;
+  socket.OnConnectionFailed = [&](TObject*) { ++failures; };
+  socket.Host = "127.0.0.1";
+  socket.Port = stalled.port();
+  {
+    OneShot cancel(30, [&] { socket.Cancel(); });
+    EXPECT_EQ(raised<ESockError>([&] { socket.Connect(); }), "Connection Canceled");
+  }
+  EXPECT_TRUE(socket.Canceled);  // left set
+  EXPECT_FALSE(socket.TimedOut);
+
+  socket.Disconnect();  // the attempt still runs; start afresh
+  socket.TimeOut = 30;
+  EXPECT_EQ(raised<ESockError>([&] { socket.Connect(); }), "Connection Timed out");
+  EXPECT_TRUE(socket.TimedOut);
+  EXPECT_EQ(failures, 2);
+  EXPECT_FALSE(socket.Connected);
+}
+
+TEST(TTcpSocketConnect, ConnectWhileConnectedFailsAtOnceAndLeavesTheConnection) {
+  std::atomic<bool> done{false};
+  std::string received;
+  ConnectedSocket c([&](PeerConnection& peer) {
+    received = peer.receiveLine();
+    done = true;
+  });
+  const std::uint16_t handle = c.socket.SocketHandle;
+  int failures = 0;
+  c.socket.OnConnectionFailed = [&](TObject*) { ++failures; };
+  EXPECT_EQ(raised<ESockError>([&] { c.socket.Connect(); }), "Already connected");
+  EXPECT_EQ(failures, 0);
+  EXPECT_TRUE(c.socket.Connected);
+  EXPECT_EQ(c.socket.SocketHandle, handle);
+  c.socket.Writeln("still here");
+  ASSERT_TRUE(testsupport::waitFor(done));
+  EXPECT_EQ(received, "still here\r\n");
+}
+
+TEST(TTcpSocketConnect, AfterDisconnectTheSameComponentConnectsAgain) {
+  std::atomic<bool> firstClosed{false};
+  LoopbackPeer first([&](PeerConnection& c) { firstClosed = c.waitClosed(); });
+  LoopbackPeer second(waitForClose);
+  TTcpSocket socket(nullptr);
+  Watchdog watchdog(socket);
+  StatusLog log(socket, 4);
+  int disconnects = 0;
+  socket.OnDisconnect = [&](TObject*) { ++disconnects; };
+  socket.Host = "127.0.0.1";
+  socket.Port = first.port();
+  socket.Connect();
+  socket.Disconnect();
+  EXPECT_FALSE(socket.Connected);
+  EXPECT_EQ(disconnects, 1);
+  EXPECT_NE(socket.SocketHandle, kNoSocket);  // a fresh socket is ready
+  EXPECT_TRUE(testsupport::waitFor(firstClosed));
+  socket.Port = second.port();
+  socket.Connect();
+  EXPECT_TRUE(socket.Connected);
+  EXPECT_EQ(log.texts, (Texts{"Request Close Socket"}));
+}
+
+TEST(TTcpSocketConnect, ThePeersCloseDisconnectsUnlessUnreadDataWaits) {
+  std::atomic<bool> go{false};
+  ConnectedSocket quiet([&](PeerConnection&) { testsupport::waitFor(go); });
+  ConnectedSocket talking([&](PeerConnection& c) {
+    testsupport::waitFor(go);
+    c.send("bye");
+  });
+  int quietDisconnects = 0;
+  int talkingDisconnects = 0;
+  quiet.socket.OnDisconnect = [&](TObject*) { ++quietDisconnects; };
+  talking.socket.OnDisconnect = [&](TObject*) { ++talkingDisconnects; };
+  StatusLog log(talking.socket, 8);
+  go = true;
+  ASSERT_TRUE(quiet.peer.waitFinished());
+  ASSERT_TRUE(talking.peer.waitFinished());
+  // The close notification of the talking peer found "bye" unread.
+  ASSERT_TRUE(pumpUntil([&] { return !quiet.socket.Connected && !log.texts.empty(); }));
+  EXPECT_EQ(log.texts, (Texts{"Data Available"}));
+  EXPECT_EQ(quietDisconnects, 1);
+  EXPECT_TRUE(talking.socket.Connected);
+  EXPECT_EQ(talking.socket.Read(0), "bye");
+  EXPECT_EQ(talking.socket.ReadLn(), "");  // the reader meets the end itself
+  EXPECT_TRUE(talking.socket.Connected);
+  EXPECT_EQ(talkingDisconnects, 0);
+}
+
+TEST(TTcpSocketConnect, CheckConnectionOffersOnConnectionRequiredOnce) {
+  LoopbackPeer peer(waitForClose);
+  TTcpSocket socket(nullptr);
+  Watchdog watchdog(socket);
+  try {
+    socket.CheckConnection();
+    ADD_FAILURE() << "nothing raised";
+  } catch (const ESockError&) {
+    ADD_FAILURE() << "a socket error";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Not Connected");
+  }
+  int offers = 0;
+  socket.OnConnectionRequired = [&](bool& handled) {
+    ++offers;
+    handled = true;  // without connecting
+  };
+  EXPECT_EQ(raised<Exception>([&] { socket.CheckConnection(); }), "Not Connected");
+  EXPECT_EQ(offers, 1);
+  socket.OnConnectionRequired = [&](bool& handled) {
+    ++offers;
+    socket.Host = "127.0.0.1";
+    socket.Port = peer.port();
+    socket.Connect();
+    handled = true;
+  };
+  socket.CheckConnection();
+  EXPECT_EQ(offers, 2);
+  EXPECT_TRUE(socket.Connected);
+}
+
+TEST(TTcpSocketStatus, ReportLevelFiltersTheTexts) {
+  const Texts everything{"Connecting", "Resolve Host", "Timer On", "Timer Off", "Transaction", "Writeln", "Write",
+                         "Sending Buffer", "Timer On", "Timer Off", "ReadLn", "Timer On", "Timer Off",
+                         "220 Ready\r\n", "Disconnecting", "Request Close Socket"};
+  const struct {
+    int level;
+    Texts expected;
+  } cases[] = {
+      {0, {}},
+      {1, {"220 Ready\r\n"}},
+      {4, {"Sending Buffer", "220 Ready\r\n", "Request Close Socket"}},
+      {8, everything},
+      {9, everything},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.level);
+    LoopbackPeer peer([](PeerConnection& p) {
+      p.receiveLine();
+      p.send("220 Ready\r\n");
+      p.waitClosed();
+    });
+    TTcpSocket socket(nullptr);
+    StatusLog log(socket, c.level);
+    socket.Host = "127.0.0.1";
+    socket.Port = peer.port();
+    socket.Connect();
+    socket.Transaction("NOOP");
+    socket.Disconnect();
+    EXPECT_EQ(log.texts, c.expected);
+    if (!log.texts.empty()) {
+      EXPECT_EQ(socket.Status, log.texts.back());
+    }
+  }
+}
+
+TEST(TTcpSocketStartUp, OnlyTheFirstInstanceFillsWSAInfo) {
+  auto first = std::make_unique<TTcpSocket>(nullptr);
+  TTcpSocket second(nullptr);
+  ASSERT_EQ(first->WSAInfo->Count(), 6);
+  EXPECT_EQ(first->WSAInfo->Strings(0), "Version= 1.1");
+  EXPECT_EQ(first->WSAInfo->Strings(1), "High Version= 1.1");
+  EXPECT_EQ(first->WSAInfo->Strings(2), std::string("Description= ") + first->WSAData.szDescription);
+  EXPECT_EQ(first->WSAInfo->Strings(3), "System= Running");
+  EXPECT_EQ(first->WSAInfo->Strings(4), "Max Sockets= " + IntToStr(first->WSAData.iMaxSockets));
+  EXPECT_EQ(first->WSAInfo->Strings(5), "Max Udp pack size= 65467");
+  EXPECT_EQ(second.WSAInfo->Count(), 0);
+  EXPECT_EQ(second.WSAData.wVersion, 0);
+  EXPECT_NE(second.SocketHandle, kNoSocket);
+  // The count falls to 0 only with the last instance.
+  first.reset();
+  TTcpSocket third(nullptr);
+  EXPECT_EQ(third.WSAInfo->Count(), 0);
+}
+
+TEST(TTcpSocketStartUp, WithoutAHiddenWindowConstructionFails) {
+  std::vector<std::unique_ptr<testsupport::RecordingWindow>> windows;
+  for (int i = 0; i < 20000; ++i) {  // until the process's window quota is used up
+    windows.push_back(std::make_unique<testsupport::RecordingWindow>());
+    if (!windows.back()->hwnd) break;
+  }
+  ASSERT_EQ(windows.back()->hwnd, nullptr);
+  EXPECT_EQ(raised<ESockError>([] { TTcpSocket socket(nullptr); }), "Socket window could not be created");
+  windows.clear();
+  TTcpSocket socket(nullptr);
+  EXPECT_EQ(socket.WSAInfo->Count(), 6);  // the start-up count was not disturbed
+}
+
+TEST(TTcpSocketStartUp, WithoutASocketConstructionFailsAndRestoresTheCount) {
+  {
+    testsupport::DescriptorsExhausted exhausted;
+    EXPECT_EQ(raised<ESockError>([] { TTcpSocket socket(nullptr); }), "Initializaton of windows sockets failed");
+  }
+  TTcpSocket socket(nullptr);
+  EXPECT_EQ(socket.WSAInfo->Count(), 6);  // started afresh: the failed instance gave its start-up back
+  EXPECT_NE(socket.SocketHandle, kNoSocket);
+}
+
+bool lookUpsFinished() {
+  for (int i = 0; i < 5000 && win32::hostLookupsRunning() > 0; ++i) Sleep(2);
+  return win32::hostLookupsRunning() == 0;
+}
+
+TEST(TTcpSocketStartUp, AComponentDestroyedWhileItsLookUpRunsLeavesNothingBehind) {
+  // Cancelled before its wait began, the look-up goes on after Connect
+  // raised; the component is destroyed while it runs, or after its reply
+  // was queued. The sanitizers catch any write into the freed buffer.
+  for (bool replyQueued : {false, true}) {
+    SCOPED_TRACE(replyQueued);
+    auto* socket = new TTcpSocket(nullptr);
+    socket->Host = "localhost";
+    socket->ReportLevel = 8;
+    socket->OnStatus = [socket](TComponent*, const std::string& text) {
+      if (text == "Timer On") socket->Cancel();
+    };
+    EXPECT_EQ(raised<ESockError>([&] { socket->Connect(); }), "Host Lookup Canceled");
+    if (replyQueued) {
+      ASSERT_TRUE(lookUpsFinished());
+    }
+    delete socket;
+    ASSERT_TRUE(lookUpsFinished());
+    testsupport::pumpPending();
+  }
+}
+
+}  // namespace
