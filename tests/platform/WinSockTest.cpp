@@ -287,8 +287,13 @@ TEST(WinSockNotifications, AcceptComesOnceUntilTheNextAcceptAndTheNewSocketIsSel
 TEST(WinSockNotifications, QueuedNotificationsOfAClosedSocketAreNeverDelivered) {
   WinsockStarted started;
   RecordingWindow w;
-  LoopbackPeer peer([](PeerConnection& c) { c.send("x"); });  // then closes
+  std::atomic<bool> go{false};
+  LoopbackPeer peer([&](PeerConnection& c) {
+    testsupport::waitFor(go);
+    c.send("x");  // then closes
+  });
   SOCKET s = connectSelected(w, peer.port());
+  go = true;
   ASSERT_TRUE(peer.waitFinished());
   // The pump queues FD_READ (and FD_CLOSE) without dispatching them.
   MSG msg;

@@ -40,7 +40,7 @@ std::string pattern(std::size_t size) {
 
 TEST(TTcpSocketWrite, WritelnSendsTheTextAndCrLfAndWriteStopsAtANul) {
   std::string received;
-  ConnectedSocket c([&](PeerConnection& p) { received = p.receive(20); });
+  ConnectedSocket c([&](PeerConnection& p) { received = p.receive(18); });
   c.socket.Write(std::string("ab\0cd", 5));
   EXPECT_EQ(raised<ERangeError>([&] { c.socket.Write(std::string(65536, 'x')); }), "Range check error");
   c.socket.Writeln("USER anonymous");

@@ -320,6 +320,14 @@ TEST(TTcpSocketStartUp, WithoutAHiddenWindowConstructionFails) {
 }
 
 TEST(TTcpSocketStartUp, WithoutASocketConstructionFailsAndRestoresTheCount) {
+  // The undefined-behaviour sanitizer needs descriptors to check a type it
+  // has not met yet: let it meet the component and a failed socket call first.
+  {
+    TTcpSocket warm(nullptr);
+    WSASetLastError(WSAEMFILE);
+    std::string text;
+    EXPECT_EQ(raised<ESockError>([&] { warm.CheckSocketError(WSAEWOULDBLOCK, text); }), "10024:Too many open files");
+  }
   {
     testsupport::DescriptorsExhausted exhausted;
     EXPECT_EQ(raised<ESockError>([] { TTcpSocket socket(nullptr); }), "Initializaton of windows sockets failed");
