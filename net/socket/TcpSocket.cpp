@@ -4,6 +4,7 @@
 #include "net/socket/TcpSocket.h"
 
 #include "classlib/Application.h"
+#include "net/socket/HiddenWindow.h"
 #include "platform/Win32.h"
 
 #include <algorithm>
@@ -41,22 +42,6 @@ LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-HWND CreateSocketWindow(TTcpSocket* socket) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA wc{};
-  if (!GetClassInfoA(instance, kWindowClassName, &wc)) {
-    wc.lpfnWndProc = &SocketWindowProc;
-    wc.cbWndExtra = sizeof(LONG_PTR);  // the component's reference
-    wc.hInstance = instance;
-    wc.lpszClassName = kWindowClassName;
-    if (!RegisterClassA(&wc)) return nullptr;
-  }
-  HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                              instance, nullptr);
-  if (hwnd) SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(socket));
-  return hwnd;
-}
-
 // A socket handle in the component's 16 bits, or kNoSocket (a socket that
 // does not fit is closed).
 std::uint16_t Fit16(SOCKET s) {
@@ -74,7 +59,7 @@ std::string FixedText(const char* text, std::size_t size) { return std::string(t
 
 TTcpSocket::TTcpSocket(TComponent* owner) : TComponent(owner) {
   StatusMessage(8, "Create");
-  WindowHandle = CreateSocketWindow(this);
+  WindowHandle = CreateHiddenWindow(kWindowClassName, &SocketWindowProc, this);
   if (!WindowHandle) throw ESockError("Socket window could not be created");
   Proxy.clear();
   HostEntBuffer = std::make_unique<char[]>(MAXGETHOSTSTRUCT);

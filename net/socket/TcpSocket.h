@@ -43,6 +43,13 @@
 //   ("Host Lookup Failed") rather than waiting for a reply that never comes.
 // - RequestCloseSocket opens the fresh socket even when OnDisconnect raises
 //   (the exception then passes on).
+// - Read(n) returns an empty text when the peer closed with fewer than n
+//   bytes waiting, rather than waiting for bytes that cannot come.
+// - Connect ends its wait when the connect notification came, even if the
+//   peer's close, handled in the same pass, has already cleared Connected.
+// - Read, ReadLn and CaptureFile, when nothing could be received and no
+//   message was pending, block until a notification, a timer tick or a post
+//   arrives instead of polling again at once: same results, no busy loop.
 #pragma once
 
 #include "classlib/Classes.h"
@@ -163,10 +170,12 @@ class TTcpSocket : public TComponent {
   // Raises "Host Lookup Timed Out", "Host Lookup Canceled" or "Host Lookup
   // Failed".
   void ResolveHost();
-  // Connected := false; closes the socket (a connection with unsent data is
-  // reset), fires OnDisconnect and opens a fresh socket, so the component is
-  // ready for the next Connect or Listen. Queued notifications of the closed
-  // socket are never delivered.
+  // Reports "Request Close Socket"; Connected := false; closes the socket
+  // (the socket made at construction lingers 0 s, so its connection is
+  // reset; later ones close normally), fires OnDisconnect and opens a fresh
+  // socket, so the component is ready for the next Connect or Listen. Queued
+  // notifications of the closed socket are never delivered. Raises the
+  // socket error if the close fails (no fresh socket then).
   void RequestCloseSocket();
   // Stores text in Status and passes it to OnStatus when level is not above
   // ReportLevel. Never raises.
@@ -183,8 +192,9 @@ class TTcpSocket : public TComponent {
   // ---- stream I/O
   // Sends length bytes (0 = up to the first NUL; more than 65,535 is an
   // ERangeError), arming the time-out. Raises EAbortError "Socket send
-  // aborted" when Canceled was set before or during the send, or the socket
-  // error ("10054:Connection reset by peer" for a closed peer).
+  // aborted" when Canceled was set before or during the send (clearing it),
+  // or the socket error ("10054:Connection reset by peer" for a closed
+  // peer).
   void SendBuffer(const char* data, std::uint16_t length);
   // Sends text up to its first NUL through Buffer and SendBuffer; more than
   // 65,535 characters is an ERangeError.
@@ -195,8 +205,8 @@ class TTcpSocket : public TComponent {
   // waiting is an ERangeError), empty when nothing is or the peer closed.
   // count n: waits, processing messages, until n bytes are waiting and
   // returns them; empty when the peer closed with fewer waiting (those stay
-  // in the socket). Raises EAbortError
-  // "Socket send aborted" on Cancel, Abort or time-out (not armed here).
+  // in the socket). Raises EAbortError "Socket send aborted" on Cancel, Abort
+  // or time-out (not armed here), or the socket error.
   std::string Read(std::uint16_t count);
   // Waits, processing messages, for one line and returns it with its line
   // feed (and the CR before it, if sent); later bytes stay in the socket.

@@ -1,6 +1,7 @@
 #include "net/socket/ThreadTimer.h"
 
 #include "classlib/Application.h"
+#include "net/socket/HiddenWindow.h"
 #include "platform/Win32.h"
 
 struct ThreadTimerWindow {
@@ -16,21 +17,7 @@ struct ThreadTimerWindow {
 
   // The window of a timer, or null when the class cannot be registered or the
   // window not created; the timer then cannot run (UpdateTimer raises).
-  static HWND Create(TThreadTimer* timer) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA wc{};
-    if (!GetClassInfoA(instance, kClassName, &wc)) {
-      wc.lpfnWndProc = &TimerWindowProc;
-      wc.cbWndExtra = sizeof(LONG_PTR);  // the timer's reference
-      wc.hInstance = instance;
-      wc.lpszClassName = kClassName;
-      if (!RegisterClassA(&wc)) return nullptr;
-    }
-    HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                instance, nullptr);
-    if (hwnd) SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(timer));
-    return hwnd;
-  }
+  static HWND Create(TThreadTimer* timer) { return CreateHiddenWindow(kClassName, &TimerWindowProc, timer); }
 };
 
 TThreadTimer::TThreadTimer(TComponent* owner) : TComponent(owner) {
