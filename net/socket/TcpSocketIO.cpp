@@ -2,6 +2,8 @@
 // reply transactions, capturing a stream into a file.
 #include "net/socket/TcpSocket.h"
 
+#include "net/socket/ReplyCode.h"
+
 #include "classlib/Application.h"
 #include "platform/Win32.h"
 
@@ -177,18 +179,7 @@ std::string TTcpSocket::Transaction(const std::string& command) {
   TransactionReply = ReadLn();
   if (!TransactionReply.empty()) {
     StatusMessage(1, TransactionReply);
-    std::int64_t value = 0;
-    std::size_t digits = 0;
-    while (digits < 10 && digits < TransactionReply.size() && TransactionReply[digits] >= '0' &&
-           TransactionReply[digits] <= '9') {
-      value = value * 10 + (TransactionReply[digits] - '0');
-      ++digits;
-    }
-    if (digits > 0) {
-      if (value > INT32_MAX) value = 0;  // not an integer at all
-      if (value > INT16_MAX) throw ERangeError();
-      ReplyNumber = static_cast<std::int16_t>(value);
-    }
+    ReplyNumber = ReplyCode(TransactionReply);
   }
   return TransactionReply;
 }

@@ -1,0 +1,152 @@
+// Downloads over a second connection, the data connection.
+#include "net/ftp/FtpClient.h"
+
+#include "net/socket/ReplyCode.h"
+#include "platform/Win32.h"
+
+#include <cctype>
+#include <climits>
+
+std::int32_t TFtpClient::ExtractTransferSize(const std::string& line) {
+  const std::size_t byte = UpperCase(line).find("BYTE");
+  if (byte == std::string::npos) return 0;
+  auto isDigit = [&](std::size_t i) { return line[i] >= '0' && line[i] <= '9'; };
+  std::size_t end = byte;  // one past the last digit of the run
+  while (end > 0 && !isDigit(end - 1)) --end;
+  if (end == 0) return 0;
+  std::size_t begin = end;
+  while (begin > 0 && isDigit(begin - 1)) --begin;
+  if (end - begin > 255) end = begin + 255;
+  std::int64_t value = 0;
+  for (std::size_t i = begin; i < end; ++i) {
+    value = value * 10 + (line[i] - '0');
+    if (value > INT32_MAX) return 0;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+std::int32_t TFtpClient::BytesRecvd() const {
+  return DataConnection ? DataConnection->BytesRecvd : lastBytesRecvd_;
+}
+
+std::int32_t TFtpClient::BytesSent() const { return DataConnection ? DataConnection->BytesSent : lastBytesSent_; }
+
+bool TFtpClient::ReplyFailure(const std::string& line) {
+  if (!OnFailure.Assigned()) throw FTPException(line);
+  bool handled = false;
+  OnFailure(handled, TCmdType::ctDownload);
+  if (handled) return true;
+  throw FTPException(line);
+}
+
+void TFtpClient::Download(const std::string& remoteFile, const std::string& localFile) {
+  try {
+    Canceled = false;
+    CheckConnection();
+    std::lock_guard lock(lock_);
+    // Whatever happened: the data connection goes, its counters stay readable,
+    // and a cancel of the control connection is answered with ABOR.
+    auto cleanUp = [this] {
+      if (DataConnection) {
+        lastBytesRecvd_ = DataConnection->BytesRecvd;
+        lastBytesSent_ = DataConnection->BytesSent;
+        delete DataConnection;
+        DataConnection = nullptr;
+      }
+      if (Canceled) {
+        Canceled = false;
+        Transaction("ABOR");
+      }
+    };
+    bool succeeded = false;
+    try {
+      ReceiveFile(remoteFile, localFile, succeeded);
+    } catch (...) {
+      cleanUp();
+      throw;
+    }
+    cleanUp();
+    if (succeeded && OnSuccess.Assigned()) OnSuccess(TCmdType::ctDownload);
+  } catch (const std::exception&) {
+    if (!OnFailure.Assigned()) throw;
+    bool handled = false;
+    OnFailure(handled, TCmdType::ctDownload);
+    if (!handled) throw;
+  }
+}
+
+void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& localFile, bool& succeeded) {
+  if (DataAvailable()) Read(0);
+
+  DataConnection = new TTcpSocket(this);
+  DataConnection->TimeOut = TimeOut;
+  if (OnPacketRecvd.Assigned()) DataConnection->OnPacketRecvd = OnPacketRecvd;
+
+  if (Passive) {
+    Transaction("PASV");
+    if (ReplyNumber > 499 && ReplyFailure(TransactionReply)) return;
+    // "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)": the port is in the
+    // last two fields; the address is not used, the data connection goes to
+    // the server we are talking to.
+    const std::string reply = TransactionReply;
+    std::string low = ExtractField(reply, ',', 6);
+    const std::size_t paren = low.find(')');
+    low = paren == std::string::npos ? std::string() : low.substr(0, paren);
+    const int high = StrToInt(ExtractField(reply, ',', 5));
+    DataConnection->Port = StrToInt(low) + 256 * high;
+    DataConnection->Host = Host;
+    DataConnection->Connect();
+  } else {
+    DataConnection->Port = 0;
+    DataConnection->Listen(true);
+    Transaction("PORT " + GetLocalAddressArg() + DataConnection->GetLocalPortArg());
+    if (ReplyNumber > 300 && ReplyNumber < 600 && ReplyFailure(TransactionReply)) return;
+  }
+
+  StatusMessage(1, "RETR " + remoteFile);
+  BytesTotal = 0;
+  std::string line = TTcpSocket::Transaction("RETR " + remoteFile);
+  if (ReplyNumber > 300 && ReplyNumber < 600 && ReplyFailure(line)) return;
+  BytesTotal = ExtractTransferSize(line);
+  while (IsContinuationLine(line)) {
+    line = ReadLn();
+    StatusMessage(1, line);
+    if (BytesTotal == 0) BytesTotal = ExtractTransferSize(line);
+  }
+
+  if (!Passive) {
+    const std::uint16_t listening = DataConnection->SocketHandle;
+    DataConnection->SocketHandle = DataConnection->Accept();
+    closesocket(listening);
+  }
+
+  BytesTotal = ExtractTransferSize(line);
+  const std::int32_t announced = BytesTotal;
+  if (OnTransactionStart.Assigned()) OnTransactionStart(this);
+
+  if (!Canceled && !TimedOut) DataConnection->CaptureFile(localFile.empty() ? remoteFile : localFile);
+  if (OnTransactionStop.Assigned()) OnTransactionStop(this);
+  DataConnection->RequestCloseSocket();
+  BytesTotal = DataConnection->BytesRecvd;
+  StatusMessage(1, "Received " + IntToStr(BytesTotal) + " Bytes");
+
+  if (!Canceled && !TimedOut) {
+    line = ReadLn();
+    StatusMessage(1, line);
+    ReadContinuationLines(line);
+    // The transfer counts only when the server says it completed and every
+    // announced byte arrived; a truncated file must not pass for the whole.
+    if (line.empty())
+      throw FTPException("Connection closed before the end of the transfer of " + remoteFile);
+    const int code = ReplyCode(line);
+    if (code < 200 || code > 299) throw FTPException(line);
+    if (announced > 0 && BytesTotal < announced)
+      throw FTPException(Format("Transfer of %s incomplete: %d of %d bytes received", remoteFile.c_str(),
+                                BytesTotal, announced));
+  } else {
+    StatusMessage(1, line);
+  }
+
+  if (OnTransactionStop.Assigned()) OnTransactionStop(this);
+  succeeded = true;
+}
