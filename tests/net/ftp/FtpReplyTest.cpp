@@ -1,0 +1,58 @@
+#include "net/ftp/FtpClient.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ExtractTransferSize, TakesTheDigitsNearestBeforeTheFirstByte) {
+  struct Case {
+    const char* line;
+    std::int32_t size;
+  };
+  const Case cases[] = {
+      {"150 Opening data connection for setup.exe (512 bytes)", 512},
+      {"150 Opening BINARY mode data connection for x.bin (1048576 bytes).\r\n", 1048576},
+      {"150 Opening data connection for x (1024 BYTES)", 1024},
+      {"150 Here comes 77 Bytes", 77},
+      {"150 Opening data connection.", 0},                               // no size
+      {"150 Opening data connection for mybytes.dat (100 bytes)", 150},   // the file name holds "byte"
+      {"150 Opening data connection for x (5 000 bytes)", 0},             // only the last group counts
+      {"150 bytes follow", 150},
+      {"bytes", 0},                                                       // no digit before it
+      {"150 x (99999999999999999999 bytes)", 0},                          // 20 digits do not fit
+      {"150 x (2147483647 bytes)", 2147483647},
+      {"150 x (2147483648 bytes)", 0},
+      {"150 x (-5 bytes)", 5},                                            // a sign is not a digit
+      {"150 x (00000000000000000007 bytes)", 7},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TFtpClient::ExtractTransferSize(c.line), c.size) << c.line;
+  EXPECT_EQ(TFtpClient::ExtractTransferSize("150 (" + std::string(300, '9') + " bytes)"), 0);
+}
+
+TEST(CommandType, ClassifiesByTheFirstWordCaseSensitively) {
+  struct Case {
+    const char* command;
+    TCmdType kind;
+  };
+  const Case cases[] = {
+      {"CWD /Cavenor.it", TCmdType::ctChangeDir}, {"CWD", TCmdType::ctChangeDir},
+      {"cwd Merindo", TCmdType::ctCommand},       {"CWDX a", TCmdType::ctCommand},
+      {"DELE file", TCmdType::ctDelete},          {"MKD d", TCmdType::ctMakeDir},
+      {"RMD d", TCmdType::ctRemoveDir},           {"PWD", TCmdType::ctCurrentDir},
+      {"PWD ", TCmdType::ctCommand},              {"TYPE L 8", TCmdType::ctCommand},
+      {"", TCmdType::ctCommand},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TFtpClient::CommandType(c.command), c.kind) << '"' << c.command << '"';
+}
+
+TEST(IsContinuationLine, FollowsTheReplyFormat) {
+  EXPECT_TRUE(TFtpClient::IsContinuationLine("220-Welcome\r\n"));
+  EXPECT_TRUE(TFtpClient::IsContinuationLine(" indented text\r\n"));
+  EXPECT_TRUE(TFtpClient::IsContinuationLine(" "));
+  EXPECT_FALSE(TFtpClient::IsContinuationLine("220 Ready\r\n"));
+  EXPECT_FALSE(TFtpClient::IsContinuationLine("just text\r\n"));
+  EXPECT_FALSE(TFtpClient::IsContinuationLine("22-"));  // shorter than four characters
+  EXPECT_FALSE(TFtpClient::IsContinuationLine(""));     // the connection closed
+}
+
+}  // namespace
