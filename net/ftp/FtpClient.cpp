@@ -14,7 +14,10 @@ TFtpClient::TFtpClient(TComponent* owner) : TTcpSocket(owner) {
 }
 
 TFtpClient::~TFtpClient() {
+  // The socket layer's destructor aborts too, but from there only its own
+  // Abort is reachable; a running download's data connection is ours.
   try {
+    Abort();
     Cancel();
   } catch (...) {
   }
