@@ -98,14 +98,26 @@ void TComponent::Remove(TComponent* child) {
   child->owner_ = nullptr;
 }
 
+void TStringList::Changed() {
+  if (OnChange) OnChange(this);
+}
+
 int TStringList::Add(const std::string& s) {
   items_.push_back(s);
+  Changed();
   return Count() - 1;
+}
+
+void TStringList::Clear() {
+  if (items_.empty()) return;
+  items_.clear();
+  Changed();
 }
 
 void TStringList::Delete(int index) {
   Strings(index);
   items_.erase(items_.begin() + index);
+  Changed();
 }
 
 const std::string& TStringList::Strings(int index) const {
@@ -116,6 +128,7 @@ const std::string& TStringList::Strings(int index) const {
 void TStringList::SetStrings(int index, const std::string& s) {
   Strings(index);
   items_[static_cast<std::size_t>(index)] = s;
+  Changed();
 }
 
 int TStringList::IndexOf(const std::string& s) const {
@@ -143,11 +156,13 @@ void TStringList::SetText(const std::string& text) {
     }
   }
   if (start < text.size()) items_.push_back(text.substr(start));
+  Changed();
 }
 
 void TStringList::Assign(const TPersistent* source) {
   if (auto* list = dynamic_cast<const TStringList*>(source)) {
     items_ = list->items_;
+    Changed();
     return;
   }
   TPersistent::Assign(source);

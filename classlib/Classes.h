@@ -141,11 +141,12 @@ class TComponent : public TPersistent {
   std::uint8_t state_ = 0;
 };
 
-// An ordered list of byte strings.
+// An ordered list of byte strings. OnChange follows every change of the
+// lines (setting a line to its own text included).
 class TStringList : public TPersistent {
  public:
   int Add(const std::string& s);
-  void Clear() { items_.clear(); }
+  void Clear();
   void Delete(int index);
   int Count() const { return static_cast<int>(items_.size()); }
   // Raises EListError "List index out of bounds (%d)" outside 0 .. Count-1.
@@ -159,7 +160,11 @@ class TStringList : public TPersistent {
   void SetText(const std::string& text);
   void Assign(const TPersistent* source) override;
 
+  TNotifyEvent OnChange;
+
  private:
+  void Changed();
+
   std::vector<std::string> items_;
 };
 

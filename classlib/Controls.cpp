@@ -130,6 +130,7 @@ void TControl::SetVisible(bool value) {
   visible_ = value;
   if (parent_ && align_ != alNone) parent_->Realign(this);
   if (value) Invalidate();
+  VisibleChanged();
 }
 
 void TControl::SetEnabled(bool value) {
@@ -190,6 +191,7 @@ void TControl::SetCaption(const std::string& value) {
   if (value == caption_) return;
   caption_ = value;
   Invalidate();
+  TextChanged();
 }
 
 void TControl::Loaded() {
@@ -200,11 +202,15 @@ void TControl::Loaded() {
   Invalidate();
 }
 
-void TControl::Invalidate() {
+void TControl::Invalidate() { Invalidate(ClientRect()); }
+
+void TControl::Invalidate(const TRect& area) {
   TPoint origin;
   TRect clip;
   TWinControl* top = Placement(origin, clip);
-  if (!top || clip.IsEmpty() || top->destroying_) return;
+  if (!top || top->destroying_) return;
+  clip = IntersectRect(clip, OffsetRect(area, origin.X, origin.Y));
+  if (clip.IsEmpty()) return;
   top->invalid_ = UnionRect(top->invalid_, clip);
   top->PaintRequested();
 }

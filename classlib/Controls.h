@@ -42,6 +42,14 @@ enum TAlign : std::uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient 
 // Horizontal placement of a text.
 enum TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
 
+// The frame of a control (bsNone, bsSingle: a sunken edge) or of a form's
+// window (all six).
+enum TBorderStyle : std::uint8_t { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+
+// The cuts of a bevel. Panels draw the first three; the widgets' bevels all
+// of them. One enumeration, so that a unit holding both sees each name once.
+enum TBevelCut : std::uint8_t { bvNone, bvLowered, bvRaised, bvFrameLowered, bvFrameRaised, bvNormal, bvShadow };
+
 class TWinControl;
 class TControlCanvas;
 
@@ -65,7 +73,8 @@ class TControl : public TComponent {
   void SetWidth(int value) { SetBounds(left_, top_, value, height_); }
   void SetHeight(int value) { SetBounds(left_, top_, width_, value); }
   // Position in the parent's client area and size; negative sizes become 0.
-  void SetBounds(int left, int top, int width, int height);
+  // A form overrides it to move its window along.
+  virtual void SetBounds(int left, int top, int width, int height);
   TRect BoundsRect() const { return Bounds(left_, top_, width_, height_); }
 
   TAlign Align() const { return align_; }
@@ -107,8 +116,10 @@ class TControl : public TComponent {
   // control itself when it is one), or null.
   TWinControl* TopLevel() const;
 
-  // Marks the control's area for the next paint cycle.
+  // Marks the control's area (or a part of it, in the control's
+  // coordinates) for the next paint cycle.
   void Invalidate();
+  void Invalidate(const TRect& area);
   // Runs the top-level's paint cycle now.
   void Update();
   // Invalidate and Update: the control is redrawn now, through the cycle.
@@ -124,6 +135,9 @@ class TControl : public TComponent {
   virtual void Paint() {}
   // Called after the size changed.
   virtual void Resize() {}
+  // Called after Visible, and after Caption, changed.
+  virtual void VisibleChanged() {}
+  virtual void TextChanged() {}
   void Loaded() override;
   void SetOpaque(bool value) { opaque_ = value; }
   // The canvas that draws on the top-level's surface within this control;
@@ -183,6 +197,11 @@ class TWinControl : public TControl {
   // The area marked by Invalidate and not yet painted (surface coordinates).
   TRect InvalidArea() const { return invalid_; }
 
+  // Position in the tab sequence among the siblings (stored; the program
+  // takes no keyboard input).
+  int TabOrder() const { return tabOrder_; }
+  void SetTabOrder(int value) { tabOrder_ = value; }
+
   // Whether this is a form, and a maximised one (widgets that draw a size
   // grip ask their owner).
   virtual bool IsForm() const { return false; }
@@ -210,6 +229,7 @@ class TWinControl : public TControl {
   std::unique_ptr<TBitmap> surface_;
   TRect invalid_;
   TRect paintArea_;
+  int tabOrder_ = -1;
   bool painting_ = false;
   bool aligning_ = false;
   bool destroying_ = false;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 // ------------------------------------------------------------------ colours
 
@@ -464,7 +465,8 @@ void TCanvas::Polygon(std::span<const TPoint> points) {
   if (!touched.IsEmpty()) SurfaceChanged(touched);
 }
 
-void TCanvas::Blit(const TRect& dest, const std::uint32_t* pixels, int stride, const TRect& sourceRect) {
+void TCanvas::Blit(const TRect& dest, const std::uint32_t* pixels, int stride, const TRect& sourceRect,
+                   bool blendAlpha) {
   if (dest.IsEmpty() || sourceRect.IsEmpty()) return;
   Target t;
   if (!Acquire(t)) return;
@@ -478,7 +480,14 @@ void TCanvas::Blit(const TRect& dest, const std::uint32_t* pixels, int stride, c
                             : sourceRect.Top + static_cast<int>(static_cast<long long>(y - d.Top) *
                                                                  sourceRect.Height() / d.Height());
     const std::uint32_t* in = pixels + static_cast<std::ptrdiff_t>(sy) * stride;
-    if (d.Width() == sourceRect.Width()) {
+    if (blendAlpha) {
+      for (int x = visible.Left; x < visible.Right; ++x) {
+        const int sx = sourceRect.Left + static_cast<int>(static_cast<long long>(x - d.Left) * sourceRect.Width() /
+                                                          d.Width());
+        const std::uint32_t p = in[sx];
+        out[x] = blend(out[x], p | 0xFF000000u, p >> 24);
+      }
+    } else if (d.Width() == sourceRect.Width()) {
       std::memmove(out + visible.Left, in + sourceRect.Left + (visible.Left - d.Left),
                    static_cast<std::size_t>(visible.Width()) * sizeof(std::uint32_t));
     } else {
@@ -523,12 +532,17 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRe
 void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
   if (bitmap.Empty()) return;
   Blit(Bounds(x, y, bitmap.Width(), bitmap.Height()), bitmap.Bits(), bitmap.Width(),
-       Rect(0, 0, bitmap.Width(), bitmap.Height()));
+       Rect(0, 0, bitmap.Width(), bitmap.Height()), bitmap.AlphaFormat() == afDefined);
 }
 
 void TCanvas::StretchDraw(const TRect& dest, const TBitmap& bitmap) {
   if (bitmap.Empty()) return;
-  Blit(dest, bitmap.Bits(), bitmap.Width(), Rect(0, 0, bitmap.Width(), bitmap.Height()));
+  Blit(dest, bitmap.Bits(), bitmap.Width(), Rect(0, 0, bitmap.Width(), bitmap.Height()),
+       bitmap.AlphaFormat() == afDefined);
+}
+
+void TCanvas::StretchDraw(const TRect& dest, TGraphic& graphic) {
+  if (!graphic.Empty() && !dest.IsEmpty()) graphic.Draw(*this, dest);
 }
 
 TColor TCanvas::Pixels(int x, int y) {
@@ -744,7 +758,64 @@ void TBitmap::Assign(const TPersistent* source) {
     width_ = bitmap->width_;
     height_ = bitmap->height_;
     pixels_ = bitmap->pixels_;
+    alphaFormat_ = bitmap->alphaFormat_;
     return;
   }
   TPersistent::Assign(source);
+}
+
+void SmoothStretch(const TBitmap& source, TBitmap& dest) {
+  if (source.Empty() || dest.Empty()) return;
+  const int sw = source.Width();
+  const int sh = source.Height();
+  const int dw = dest.Width();
+  const int dh = dest.Height();
+  // Source span [first, last) of a destination index, at least one pixel.
+  auto span = [](int i, int from, int to) {
+    const int first = static_cast<int>(static_cast<long long>(i) * from / to);
+    const int last = static_cast<int>(static_cast<long long>(i + 1) * from / to);
+    return std::pair{first, std::max(last, first + 1)};
+  };
+  for (int y = 0; y < dh; ++y) {
+    const auto [y0, y1] = span(y, sh, dh);
+    std::uint32_t* out = dest.ScanLine(y);
+    for (int x = 0; x < dw; ++x) {
+      const auto [x0, x1] = span(x, sw, dw);
+      unsigned long sum[4] = {0, 0, 0, 0};
+      for (int sy = y0; sy < y1; ++sy) {
+        const std::uint32_t* in = source.ScanLine(sy);
+        for (int sx = x0; sx < x1; ++sx)
+          for (int c = 0; c < 4; ++c) sum[c] += (in[sx] >> (8 * c)) & 0xFF;
+      }
+      const unsigned long n = static_cast<unsigned long>(y1 - y0) * static_cast<unsigned long>(x1 - x0);
+      std::uint32_t p = 0;
+      for (int c = 0; c < 4; ++c) p |= static_cast<std::uint32_t>((sum[c] + n / 2) / n) << (8 * c);
+      out[x] = p;
+    }
+  }
+}
+
+// ----------------------------------------------------------------- pictures
+
+void TGraphic::SetTransparent(bool value) {
+  if (value == transparent_) return;
+  transparent_ = value;
+  Changed();
+}
+
+void TGraphic::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+TPicture::TPicture() = default;
+TPicture::~TPicture() = default;
+
+void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic) {
+  graphic_ = std::move(graphic);
+  if (graphic_) graphic_->OnChange = TNotifyEvent(this, &TPicture::GraphicChanged);
+  GraphicChanged(this);
+}
+
+void TPicture::GraphicChanged(TObject*) {
+  if (OnChange) OnChange(this);
 }

@@ -19,7 +19,9 @@
 
 #include "classlib/Classes.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -27,6 +29,12 @@
 namespace fonts {
 class FontInstance;
 }
+
+// A picture's data that cannot be read: "<what> image: <reason>".
+class EInvalidGraphic : public Exception {
+ public:
+  using Exception::Exception;
+};
 
 // ------------------------------------------------------------------ colours
 
@@ -221,6 +229,7 @@ class TFont : public TGraphicsObject {
 // ------------------------------------------------------------------- canvas
 
 class TBitmap;
+class TGraphic;
 
 // Draws on a surface of pixels through its font, brush and pen. Coordinates
 // are the canvas's own (a control's canvas has its origin at the control's
@@ -270,9 +279,12 @@ class TCanvas : public TPersistent {
   // Copies source's sourceRect into dest, stretched (nearest pixel) when the
   // sizes differ.
   void CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRect);
-  // Copies the whole bitmap with its top-left corner at (x, y).
+  // Copies the whole bitmap with its top-left corner at (x, y); a bitmap
+  // whose alpha is defined is blended over what is there.
   void Draw(int x, int y, const TBitmap& bitmap);
   void StretchDraw(const TRect& dest, const TBitmap& bitmap);
+  // The graphic's own drawing into dest.
+  void StretchDraw(const TRect& dest, TGraphic& graphic);
 
   // The direct colour of a pixel; kInvalidColor outside the clip.
   TColor Pixels(int x, int y);
@@ -329,7 +341,7 @@ class TCanvas : public TPersistent {
   void DrawTextLine(Target& t, const char* begin, const char* end, int x, int y, unsigned flags, int lineWidth,
                     TRect& touched);
   int LineWidth(const char* begin, const char* end, unsigned flags);
-  void Blit(const TRect& dest, const std::uint32_t* pixels, int stride, const TRect& sourceRect);
+  void Blit(const TRect& dest, const std::uint32_t* pixels, int stride, const TRect& sourceRect, bool blend = false);
 
   TFont font_;
   TBrush brush_;
@@ -341,6 +353,10 @@ class TCanvas : public TPersistent {
 };
 
 // ------------------------------------------------------------------- bitmap
+
+// What the alpha bytes of a bitmap mean to Draw: nothing (afIgnored, the
+// pixels are copied), or a straight alpha to blend by (afDefined).
+enum TAlphaFormat : std::uint8_t { afIgnored, afDefined };
 
 // An off-screen surface of 32-bit pixels with its own canvas. New pixels are
 // opaque black.
@@ -371,13 +387,88 @@ class TBitmap : public TPersistent {
   // The direct colour of a pixel (kInvalidColor outside).
   TColor PixelColor(int x, int y) const;
 
-  // Copies another bitmap's size and pixels.
+  TAlphaFormat AlphaFormat() const { return alphaFormat_; }
+  void SetAlphaFormat(TAlphaFormat value) { alphaFormat_ = value; }
+
+  // Replaces size and pixels by those of a PNG file's bytes (any PNG colour
+  // type), keeping its alpha: AlphaFormat becomes afDefined. Raises
+  // EInvalidGraphic "PNG image: <reason>" on damaged data, leaving the bitmap
+  // as it was.
+  void LoadFromPng(const unsigned char* data, std::size_t size);
+
+  // Copies another bitmap's size, pixels and alpha format.
   void Assign(const TPersistent* source) override;
 
  private:
   class TBitmapCanvas;
   int width_ = 0;
   int height_ = 0;
+  TAlphaFormat alphaFormat_ = afIgnored;
   std::vector<std::uint32_t> pixels_;
   TBitmapCanvas* canvas_ = nullptr;
+};
+
+// dest's pixels become source's picture scaled to dest's size: each pixel the
+// average of the source area it covers (a smooth reduction, as a person would
+// scale a photograph), or the nearest source pixel where dest is larger.
+void SmoothStretch(const TBitmap& source, TBitmap& dest);
+
+// ------------------------------------------------------------------ pictures
+
+// A picture that can draw itself: the base of the image formats (JPEG in
+// classlib/Jpeg.h).
+class TGraphic : public TPersistent {
+ public:
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  bool Empty() const { return Width() <= 0 || Height() <= 0; }
+  // Replaces the picture by the one in a file's bytes; raises
+  // EInvalidGraphic on damaged data.
+  virtual void LoadFromMemory(const unsigned char* data, std::size_t size) = 0;
+  // Draws the whole picture into rect, scaled to its size.
+  virtual void Draw(TCanvas& canvas, const TRect& rect) = 0;
+  // Whether a colour of the picture stands for "no picture here" (formats
+  // without one ignore it).
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool value);
+
+  // Follows every change of the picture.
+  TNotifyEvent OnChange;
+
+ protected:
+  void Changed();
+
+ private:
+  bool transparent_ = false;
+};
+
+// The holder of a control's picture; it owns its graphic.
+class TPicture : public TPersistent {
+ public:
+  TPicture();
+  ~TPicture() override;
+
+  // The picture, or null.
+  TGraphic* Graphic() const { return graphic_.get(); }
+  void SetGraphic(std::unique_ptr<TGraphic> graphic);
+  // A new graphic of class G loaded from a file's bytes, which then becomes
+  // the picture. Raises EInvalidGraphic on damaged data, keeping the old one.
+  template <class G>
+  G* LoadFromMemory(const unsigned char* data, std::size_t size) {
+    auto graphic = std::make_unique<G>();
+    graphic->LoadFromMemory(data, size);
+    G* loaded = graphic.get();
+    SetGraphic(std::move(graphic));
+    return loaded;
+  }
+  int Width() const { return graphic_ ? graphic_->Width() : 0; }
+  int Height() const { return graphic_ ? graphic_->Height() : 0; }
+
+  // Follows every change of the picture or of its graphic.
+  TNotifyEvent OnChange;
+
+ private:
+  void GraphicChanged(TObject* sender);
+
+  std::unique_ptr<TGraphic> graphic_;
 };

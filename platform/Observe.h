@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+struct HWND__;
 
 namespace observe {
 
@@ -14,5 +17,31 @@ namespace observe {
 // class library's bitmaps); alpha is dropped. Returns false, with the file
 // removed, when it cannot be written.
 bool writePng(const std::string& path, int width, int height, const std::uint32_t* pixels);
+
+// A window as the desktop shows it.
+struct WindowView {
+  std::string title;
+  bool visible = false;
+  bool minimized = false;
+  bool maximized = false;
+  int left = 0;  // client area on the desktop
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  std::uint32_t style = 0;  // WS_* bits
+  int iconWidth = 0;  // 0 = no icon
+  int iconHeight = 0;
+  // What the window shows: width x height 0xAARRGGBB pixels, top row first;
+  // empty until something was drawn into it.
+  std::vector<std::uint32_t> pixels;
+};
+
+// The window's state, or false when there is no such window.
+bool viewWindow(HWND__* hwnd, WindowView& view);
+
+// Writes what the window shows as a PNG file (see writePng). False when
+// there is no such window, nothing was drawn into it yet, or the file cannot
+// be written.
+bool captureWindow(HWND__* hwnd, const std::string& path);
 
 }  // namespace observe

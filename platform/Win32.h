@@ -216,6 +216,13 @@ constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOW = 5;
 
 constexpr int GWLP_USERDATA = -21;
+constexpr int GWL_STYLE = -16;
+constexpr int GWL_EXSTYLE = -20;
+
+// WM_SIZE kinds.
+constexpr WPARAM SIZE_RESTORED = 0;
+constexpr WPARAM SIZE_MINIMIZED = 1;
+constexpr WPARAM SIZE_MAXIMIZED = 2;
 
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
@@ -319,6 +326,7 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
 BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id);
 
 BOOL WINAPI ShowWindow(HWND hwnd, int command);
+BOOL WINAPI IsZoomed(HWND hwnd);
 BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text);
 BOOL WINAPI GetClientRect(HWND hwnd, RECT* rect);
 BOOL WINAPI AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
@@ -341,6 +349,7 @@ constexpr UINT SWP_NOSIZE = 0x0001;
 constexpr UINT SWP_NOMOVE = 0x0002;
 constexpr UINT SWP_NOZORDER = 0x0004;
 constexpr UINT SWP_NOACTIVATE = 0x0010;
+constexpr UINT SWP_FRAMECHANGED = 0x0020;
 
 HMENU WINAPI GetSystemMenu(HWND hwnd, BOOL revert);
 BOOL WINAPI DeleteMenu(HMENU menu, UINT position, UINT flags);

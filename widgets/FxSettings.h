@@ -3,11 +3,12 @@
 // routines that carry them out are in widgets/FxDraw.h.
 #pragma once
 
-#include "classlib/Graphics.h"
+#include "classlib/Controls.h"
 
 #include <vector>
 
-enum TFxBevelStyle : std::uint8_t { bvNone, bvLowered, bvRaised, bvFrameLowered, bvFrameRaised, bvNormal, bvShadow };
+// The class library's bevel cuts (bvNone ... bvShadow), shared with its panel.
+using TFxBevelStyle = TBevelCut;
 enum TFxBevelMode : std::uint8_t { bmCustom, bmStandard, bmEdge, bmWindows };
 enum TFxBorderStyle : std::uint8_t {
   lsNone,

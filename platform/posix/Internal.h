@@ -88,7 +88,14 @@ struct Window {
   HINSTANCE instance = nullptr;
   bool visible = false;
   bool needsPaint = false;
+  RECT updateRect{};  // what WM_PAINT must paint (client coordinates)
   bool destroying = false;
+  bool maximized = false;
+  // What the window shows: client-size rows of 0xAARRGGBB pixels, top row
+  // first, written by SetDIBitsToDevice (empty until the first write).
+  std::vector<std::uint32_t> pixels;
+  // The icon given with WM_SETICON (the large one when both are set).
+  HICON icon = nullptr;
   std::shared_ptr<ThreadQueue> queue;
   std::unique_ptr<Menu> systemMenu;
 };
@@ -117,6 +124,13 @@ HWND windowNeedingPaint(ThreadQueue& queue, HWND filter);
 
 // Whether the window's system menu still offers the command (SC_CLOSE, ...).
 bool systemMenuHasCommand(HWND hwnd, UINT command);
+
+// Adds an area (client coordinates; null = all) to what WM_PAINT must paint.
+void invalidateWindow(Window& window, const RECT* area);
+
+// The pixels of an icon made with CreateIcon: width x height 0xAARRGGBB,
+// top row first. False for an unknown handle.
+bool iconPixels(HICON icon, int& width, int& height, std::vector<std::uint32_t>& pixels);
 
 void addEventSource(EventSource* source);
 void removeEventSource(EventSource* source);

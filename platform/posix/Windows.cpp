@@ -89,6 +89,27 @@ HWND windowNeedingPaint(ThreadQueue& queue, HWND filter) {
   return nullptr;
 }
 
+void invalidateWindow(Window& w, const RECT* area) {
+  const RECT client{0, 0, w.rect.right - w.rect.left, w.rect.bottom - w.rect.top};
+  RECT r = area ? *area : client;
+  r.left = std::max(r.left, client.left);
+  r.top = std::max(r.top, client.top);
+  r.right = std::min(r.right, client.right);
+  r.bottom = std::min(r.bottom, client.bottom);
+  // An empty area still asks for a WM_PAINT, as on Windows.
+  w.needsPaint = true;
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  RECT& u = w.updateRect;
+  if (u.right <= u.left || u.bottom <= u.top) {
+    u = r;
+  } else {
+    u.left = std::min(u.left, r.left);
+    u.top = std::min(u.top, r.top);
+    u.right = std::max(u.right, r.right);
+    u.bottom = std::max(u.bottom, r.bottom);
+  }
+}
+
 bool systemMenuHasCommand(HWND hwnd, UINT command) {
   std::lock_guard lock(gRegistryMutex);
   auto it = gWindows.find(idOf(hwnd));
@@ -157,7 +178,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   window->parent = parent;
   window->instance = instance;
   window->visible = (style & WS_VISIBLE) != 0;
-  window->needsPaint = window->visible;
+  if (window->visible) invalidateWindow(*window, nullptr);
   window->queue = currentQueue();
   std::lock_guard lock(gRegistryMutex);
   if (gWindows.size() >= kWindowQuota) {
@@ -212,6 +233,15 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
     setLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
+  if (index == GWL_STYLE || index == GWL_EXSTYLE) {
+    // Visibility is ShowWindow's; the frame follows at the next SetWindowPos
+    // with SWP_FRAMECHANGED, as on Windows.
+    DWORD& field = index == GWL_STYLE ? w->style : w->exStyle;
+    const DWORD old = field;
+    field = static_cast<DWORD>(value);
+    if (index == GWL_STYLE) field = (field & ~WS_VISIBLE) | (old & WS_VISIBLE);
+    return static_cast<LONG_PTR>(old);
+  }
   if (LONG_PTR* slot = windowLongSlot(*w, index)) {
     LONG_PTR old = *slot;
     *slot = value;
@@ -234,6 +264,8 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hwnd, int index) {
     setLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
+  if (index == GWL_STYLE) return static_cast<LONG_PTR>(w->style | (w->visible ? WS_VISIBLE : 0));
+  if (index == GWL_EXSTYLE) return static_cast<LONG_PTR>(w->exStyle);
   if (LONG_PTR* slot = windowLongSlot(*w, index)) return *slot;
   if (index < 0 || static_cast<std::size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) {
     setLastError(ERROR_INVALID_PARAMETER);
@@ -244,8 +276,15 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hwnd, int index) {
   return value;
 }
 
-LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
+LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
+    case WM_SETICON: {
+      Window* w = findWindow(hwnd);
+      if (!w) return 0;
+      HICON old = w->icon;
+      if (wParam == ICON_BIG || !w->icon) w->icon = reinterpret_cast<HICON>(lParam);
+      return reinterpret_cast<LRESULT>(old);
+    }
     case WM_PAINT: {
       PAINTSTRUCT ps;
       BeginPaint(hwnd, &ps);
@@ -275,8 +314,38 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command) {
   if (!w) return FALSE;
   const bool wasVisible = w->visible;
   w->visible = command != SW_HIDE;
-  if (w->visible && !wasVisible) w->needsPaint = true;
+  if (w->visible && !wasVisible) invalidateWindow(*w, nullptr);
   return wasVisible ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsZoomed(HWND hwnd) {
+  Window* w = findWindow(hwnd);
+  return w && w->maximized ? TRUE : FALSE;
+}
+
+// The desktop draws the frame outside the client area and reports no size
+// for it: the window rectangle is the client rectangle.
+BOOL WINAPI AdjustWindowRectEx(RECT* rect, DWORD, BOOL, DWORD) { return rect ? TRUE : FALSE; }
+
+BOOL WINAPI SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT flags) {
+  Window* w = findWindow(hwnd);
+  if (!w) {
+    setLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  RECT r = w->rect;
+  if (!(flags & SWP_NOMOVE)) r = RECT{x, y, x + (r.right - r.left), y + (r.bottom - r.top)};
+  if (!(flags & SWP_NOSIZE)) {
+    r.right = r.left + std::max(0, cx);
+    r.bottom = r.top + std::max(0, cy);
+  }
+  const bool resized = r.right - r.left != w->rect.right - w->rect.left || r.bottom - r.top != w->rect.bottom - w->rect.top;
+  w->rect = r;
+  if (resized) {
+    w->pixels.clear();  // a new size shows nothing until painted
+    invalidateWindow(*w, nullptr);
+  }
+  return TRUE;
 }
 
 BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text) {
@@ -293,10 +362,10 @@ BOOL WINAPI GetClientRect(HWND hwnd, RECT* rect) {
   return TRUE;
 }
 
-BOOL WINAPI InvalidateRect(HWND hwnd, const RECT*, BOOL) {
+BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL) {
   Window* w = findWindow(hwnd);
   if (!w) return FALSE;
-  w->needsPaint = true;
+  invalidateWindow(*w, rect);
   return TRUE;
 }
 
@@ -314,8 +383,9 @@ HDC WINAPI BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
   if (ps) {
     *ps = PAINTSTRUCT{};
     ps->hdc = reinterpret_cast<HDC>(hwnd);
-    ps->rcPaint = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+    ps->rcPaint = w->updateRect;
   }
+  w->updateRect = RECT{};
   return reinterpret_cast<HDC>(hwnd);
 }
 

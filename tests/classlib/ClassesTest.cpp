@@ -114,6 +114,27 @@ TEST(TStringList, IndexesRaiseOutsideTheList) {
   EXPECT_EQ(list.Text(), "x\r\ny\r\nz\r\n\r\nw\r\n");
 }
 
+TEST(TStringList, OnChangeFollowsEveryChangeOfTheLines) {
+  TStringList list;
+  int changes = 0;
+  list.OnChange = [&](TObject* sender) {
+    EXPECT_EQ(sender, &list);
+    ++changes;
+  };
+  list.Add("a");
+  list.SetStrings(0, "b");
+  list.SetText("x\ny");
+  list.Delete(1);
+  TStringList other;
+  other.Add("z");
+  list.Assign(&other);
+  list.Clear();
+  EXPECT_EQ(changes, 6);
+  list.Clear();  // already empty
+  EXPECT_THROW(list.SetStrings(0, "c"), EListError);
+  EXPECT_EQ(changes, 6);
+}
+
 class TFileStreamTest : public ::testing::Test {
  protected:
   void SetUp() override {
