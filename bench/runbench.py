@@ -1,0 +1,482 @@
+"""Runs the launcher's benchmarks against their peers and prints one table.
+
+    /usr/bin/python3 bench/runbench.py --build BUILD_DIR [--rounds N] [--size-mib 256]
+        [--only transfer,launcher,feedback,startup] [--json FILE]
+
+bench/run builds BUILD_DIR in release mode and calls this. Every figure is the
+median of N rounds with the spread (lowest and highest) beside it; within a
+round every contender runs once, in an order that rotates from round to round,
+so that a slow spell of the shared machine falls on all of them alike. One
+untimed warm-up round comes first (page cache, binaries, server start).
+
+1. transfer: TFtpClient.Download (bench/ftp-download-bench), curl -P and
+   Python's ftplib in active mode fetch the same file from vsftpd on loopback.
+   Wall and CPU time (user + system) are those of the whole process, taken
+   from outside (wait4) alike for the three.
+2. launcher: the shipped merindo-launcher, headless, in a network namespace
+   of its own in which its server name is 127.0.0.1 and vsftpd serves the
+   product folder on port 21, updating the product and the two other files;
+   curl fetches the same three files over one connection in the same
+   namespace. The transfer phase runs from the creation of the first of the
+   three files to the last write into any of them (birth and modification
+   times of the files). Peak resident memory from wait4.
+3. feedback: bench/feedback-bench (Google Benchmark), one OnPacketRecvd of the
+   real main window, headless.
+4. startup: merindo-launcher, headless, from the moment before it is started
+   to the first paint of its window, which the platform reports in the trace
+   file named by WIN32_PLATFORM_TRACE ("paint <monotonic ns> <window>").
+"""
+
+import argparse
+import datetime
+import json
+import os
+import platform
+import re
+import shutil
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+
+SOURCE = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(SOURCE / "tests" / "support"))
+from ftptest import NetNamespace, VsftpdServer  # noqa: E402
+
+PYTHON = "/usr/bin/python3"
+MIB = 1 << 20
+
+# The files of an update below the profile's remote root, with their sizes.
+PRODUCT = "Merindo_SQL_Dalvessa.Exe"
+UPDATE_FILES = [(PRODUCT, None), ("Quillane.Exe", 1 * MIB), ("ntwdblib.dll", 340 * 1024)]
+
+
+# ---------------------------------------------------------------- measuring
+
+@dataclass
+class Run:
+    wall: float  # seconds from just before the start to the reaping
+    cpu: float  # user + system seconds of the process and its waited-for children
+    maxrss_kib: int
+    returncode: int
+    stdout: str
+    stderr: str
+    started_ns: int  # CLOCK_MONOTONIC just before the start
+
+
+def run_measured(cmd, cwd=None, env=None, timeout=120.0):
+    """Runs cmd to its end and measures it from outside, as for every contender."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        started = time.monotonic_ns()
+        proc = subprocess.Popen(cmd, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                start_new_session=True)
+        expired = threading.Event()
+
+        def watchdog():
+            expired.set()
+            try:
+                os.killpg(proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
+        timer = threading.Timer(timeout, watchdog)
+        timer.start()
+        try:
+            _, status, usage = os.wait4(proc.pid, 0)
+        finally:
+            timer.cancel()
+        ended = time.monotonic_ns()
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        err.seek(0)
+        run = Run((ended - started) / 1e9, usage.ru_utime + usage.ru_stime, usage.ru_maxrss, proc.returncode,
+                  out.read().decode(errors="replace"), err.read().decode(errors="replace"), started)
+    if expired.is_set():
+        raise RuntimeError("%s did not end within %.0f s" % (cmd[0], timeout))
+    if run.returncode != 0:
+        raise RuntimeError("%s failed (%d): %s" % (" ".join(cmd), run.returncode, run.stderr.strip()[-500:]))
+    return run
+
+
+def file_times(path):
+    """(birth, last modification) of a file in seconds, to the nanosecond."""
+    out = subprocess.run(["stat", "-c", "%.9W %.9Y", str(path)], check=True, capture_output=True, text=True).stdout
+    birth, modified = (float(x) for x in out.split())
+    if birth == 0:
+        raise RuntimeError("the file system of %s keeps no birth times" % path)
+    return birth, modified
+
+
+def transfer_phase(paths):
+    times = [file_times(p) for p in paths]
+    return max(m for _, m in times) - min(b for b, _ in times)
+
+
+@dataclass
+class Series:
+    """The samples of one figure of one contender."""
+    values: list = field(default_factory=list)
+
+    def add(self, value):
+        self.values.append(value)
+
+    @property
+    def median(self):
+        return statistics.median(self.values)
+
+    def text(self, scale=1.0, digits=3):
+        lo, hi = min(self.values) * scale, max(self.values) * scale
+        return "%.*f [%.*f-%.*f]" % (digits, self.median * scale, digits, lo, digits, hi)
+
+
+def rotated(items, round_index):
+    k = round_index % len(items)
+    return items[k:] + items[:k]
+
+
+def write_random_file(path, size):
+    """A file of size bytes that no compression or deduplication shortens."""
+    chunk = os.urandom(MIB)
+    with open(path, "wb") as f:
+        left = size
+        while left > 0:
+            piece = chunk[:min(left, len(chunk))]
+            f.write(piece)
+            left -= len(piece)
+            # A different chunk per MiB, cheaply.
+            chunk = chunk[1:] + chunk[:1]
+
+
+def scratch_root():
+    """Where the contenders write: memory-backed when the machine has it, so
+    that the disk's write-back does not add noise to one contender's run."""
+    return "/dev/shm" if os.path.isdir("/dev/shm") else None
+
+
+def check_size(path, size):
+    got = os.path.getsize(path)
+    if got != size:
+        raise RuntimeError("%s has %d bytes, %d expected" % (path, got, size))
+
+
+# ---------------------------------------------------------------- reporting
+
+class Report:
+    def __init__(self):
+        self.lines = []
+        self.results = {}
+
+    def say(self, text=""):
+        print(text, flush=True)
+        self.lines.append(text)
+
+    def table(self, header, rows):
+        widths = [max(len(str(r[i])) for r in [header] + rows) for i in range(len(header))]
+        for r in [header] + rows:
+            self.say("  " + "  ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip())
+
+
+def verdict(value, limit):
+    return "met" if value <= limit else "MISSED"
+
+
+def machine_header(args):
+    def first_line(cmd):
+        try:
+            done = subprocess.run(cmd, capture_output=True, text=True)
+            return (done.stdout + done.stderr).splitlines()[0].strip()
+        except (OSError, IndexError):
+            return "?"
+
+    cpu = "?"
+    try:
+        with open("/proc/cpuinfo") as f:
+            cpu = next(line.split(":", 1)[1].strip() for line in f if line.startswith("model name"))
+    except (OSError, StopIteration):
+        pass
+    with open("/proc/meminfo") as f:
+        mem_kib = int(f.readline().split()[1])
+    load = os.getloadavg()
+    return [
+        "Merindo launcher benchmarks, %s" % datetime.datetime.now().astimezone().strftime("%Y-%m-%d %H:%M %Z"),
+        "machine: %s, %s, %d cores, %.1f GiB, Linux %s; load average at start %.2f %.2f %.2f"
+        % (socket.gethostname(), cpu, os.cpu_count(), mem_kib / MIB, platform.release(), *load),
+        "peers: %s; %s; Python %s ftplib" % (" ".join(first_line(["curl", "--version"]).split()[:2]),
+                                            "vsftpd " + first_line(["dpkg-query", "-W", "-f=${Version}", "vsftpd"]),
+                                            first_line([PYTHON, "--version"]).split()[-1]),
+        "build: %s (release); %d rounds, median [lowest-highest]" % (args.build, args.rounds),
+    ]
+
+
+# ---------------------------------------------------------------- 1. transfer
+
+def bench_transfer(args, report, work):
+    size = args.size_mib * MIB
+    site = work / "transfer-site"
+    site.mkdir()
+    write_random_file(site / "big.bin", size)
+    out_dir = Path(tempfile.mkdtemp(prefix="bench-out.", dir=scratch_root()))
+    ours = Path(args.build) / "bench" / "ftp-download-bench"
+    inside = {"wall": Series(), "cpu": Series()}
+    try:
+        with VsftpdServer(root=str(site)) as server:
+            host, port = server.host, str(server.port)
+            contenders = {
+                "TFtpClient.Download": lambda out: [str(ours), host, port, "anonymous", "", "big.bin", out],
+                "curl -P": lambda out: ["curl", "-s", "-S", "-P", "-", "-o", out,
+                                        "ftp://%s:%s/big.bin" % (host, port)],
+                "ftplib active": lambda out: [PYTHON, str(SOURCE / "bench" / "ftplib_get.py"), host, port,
+                                              "anonymous", "", "big.bin", out],
+            }
+            names = list(contenders)
+            wall = {n: Series() for n in names}
+            cpu = {n: Series() for n in names}
+            for r in range(-1, args.rounds):
+                for name in rotated(names, max(r, 0)):
+                    out = str(out_dir / "big.bin")
+                    run = run_measured(contenders[name](out))
+                    check_size(out, size)
+                    os.remove(out)
+                    if r < 0:
+                        continue
+                    wall[name].add(run.wall)
+                    cpu[name].add(run.cpu)
+                    if name == names[0]:
+                        got = dict(kv.split("=") for kv in run.stdout.split())
+                        inside["wall"].add(float(got["wall"]))
+                        inside["cpu"].add(float(got["cpu"]))
+    finally:
+        shutil.rmtree(out_dir, ignore_errors=True)
+
+    report.say()
+    report.say("1. Transfer: one %d MiB file, active mode, vsftpd on loopback (whole process, from outside)"
+               % args.size_mib)
+    base_wall, base_cpu = wall["curl -P"].median, cpu["curl -P"].median
+    rows = []
+    for name in names:
+        rows.append([name, wall[name].text(), cpu[name].text(), "%.2f" % (wall[name].median / base_wall),
+                     "%.2f" % (cpu[name].median / base_cpu)])
+    report.table(["program", "wall s", "CPU s", "wall/curl", "CPU/curl"], rows)
+    rw = wall[names[0]].median / base_wall
+    rc = cpu[names[0]].median / base_cpu
+    report.say("  Download alone, inside the program: wall %s s, CPU %s s" % (inside["wall"].text(),
+                                                                           inside["cpu"].text()))
+    report.say("  target: wall/curl <= 1.0 (%s), CPU/curl <= 1.5 (%s)" % (verdict(rw, 1.0), verdict(rc, 1.5)))
+    report.results["transfer"] = {
+        "wall_s": {n: wall[n].values for n in names}, "cpu_s": {n: cpu[n].values for n in names},
+        "download_alone": inside["wall"].values, "wall_ratio": rw, "cpu_ratio": rc}
+
+
+# ---------------------------------------------------------------- 2. launcher
+
+def cache_value(build, name):
+    with open(Path(build) / "CMakeCache.txt") as f:
+        for line in f:
+            if line.startswith(name + ":"):
+                return line.split("=", 1)[1].strip()
+    raise RuntimeError("%s is not in the build's cache" % name)
+
+
+def headless_env(extra=None):
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    env.update(extra or {})
+    return env
+
+
+def launcher_site(work, size):
+    """The profile's server folder with a newer version than the one installed."""
+    site = work / "launcher-site"
+    folder = site / "Cavenor.it" / "Merindo"
+    folder.mkdir(parents=True)
+    (folder / "Versione.Txt").write_bytes(b"Versione 2.0\r\n")
+    for name, file_size in UPDATE_FILES:
+        write_random_file(folder / name, file_size or size)
+    return site
+
+
+def fresh_install(out_dir):
+    shutil.rmtree(out_dir, ignore_errors=True)
+    out_dir.mkdir()
+    (out_dir / "VersioneAttuale.Txt").write_bytes(b"Versione 1.0\r\n")
+
+
+def bench_launcher(args, report, work):
+    launcher = Path(args.build) / "app" / "merindo-launcher"
+    host = cache_value(args.build, "LAUNCHER_PROFILE_B_HOST")
+    user = cache_value(args.build, "LAUNCHER_PROFILE_B_USER")
+    password = cache_value(args.build, "LAUNCHER_PROFILE_B_PASSWORD")
+    root = cache_value(args.build, "LAUNCHER_PROFILE_B_ROOT").strip("/")
+    size = args.size_mib * MIB
+    site = launcher_site(work, size)
+    sizes = {name: file_size or size for name, file_size in UPDATE_FILES}
+    out_parent = Path(tempfile.mkdtemp(prefix="bench-out.", dir=scratch_root()))
+    out_dir = out_parent / "install"
+    names = ["merindo-launcher", "curl -P"]
+    phase = {n: Series() for n in names}
+    total = {n: Series() for n in names}
+    rss = {n: Series() for n in names}
+    cpu = {n: Series() for n in names}
+    try:
+        with NetNamespace(hosts=[host]) as ns, \
+                VsftpdServer(root=str(site), user=user, password=password, netns=ns, port=21):
+            for r in range(-1, args.rounds):
+                for name in rotated(names, max(r, 0)):
+                    fresh_install(out_dir)
+                    if name == "merindo-launcher":
+                        cmd = ns.command([str(launcher.resolve())])
+                    else:
+                        cmd = ns.command(["curl", "-s", "-S", "-P", "-", "-u", "%s:%s" % (user, password)])
+                        for file_name in sizes:
+                            cmd += ["-o", str(out_dir / file_name),
+                                    "ftp://%s/%s/Merindo/%s" % (host, root, file_name)]
+                    run = run_measured(cmd, cwd=str(out_dir), env=headless_env())
+                    paths = [out_dir / n for n in sizes]
+                    for p in paths:
+                        check_size(p, sizes[p.name])
+                    if r < 0:
+                        continue
+                    phase[name].add(transfer_phase(paths))
+                    total[name].add(run.wall)
+                    rss[name].add(run.maxrss_kib / 1024)
+                    cpu[name].add(run.cpu)
+    finally:
+        shutil.rmtree(out_parent, ignore_errors=True)
+
+    report.say()
+    report.say("2. Whole launcher: update of a %d MiB product and two files (1 MiB, 340 KiB), headless, vsftpd"
+               % args.size_mib)
+    report.say("   in a network namespace; transfer phase = first file created to last byte written")
+    base = phase["curl -P"].median
+    rows = [[n, phase[n].text(), "%.2f" % (phase[n].median / base), cpu[n].text(), rss[n].text(1, 1),
+             total[n].text()] for n in names]
+    report.table(["program", "transfer s", "ratio", "CPU s (process)", "peak RSS MiB", "process wall s"], rows)
+    ratio = phase[names[0]].median / base
+    peak = max(rss[names[0]].values)
+    report.say("  target: transfer/curl <= 1.2 (%s); peak resident memory <= 24 MiB (highest %.1f MiB: %s)"
+               % (verdict(ratio, 1.2), peak, verdict(peak, 24)))
+    report.say("  (the launcher's process wall time holds its two fixed 1 s timers: before connecting, before"
+               " the launch)")
+    report.results["launcher"] = {"transfer_s": {n: phase[n].values for n in names},
+                                  "peak_rss_mib": {n: rss[n].values for n in names}, "ratio": ratio}
+
+
+# ---------------------------------------------------------------- 3. feedback
+
+def bench_feedback(args, report, work):
+    program = Path(args.build) / "bench" / "feedback-bench"
+    out = work / "feedback.json"
+    run_measured([str(program), "--benchmark_repetitions=%d" % args.rounds, "--benchmark_format=json",
+                  "--benchmark_out=%s" % out, "--benchmark_out_format=json"], env=headless_env(), timeout=600)
+    data = json.loads(out.read_text())
+    per_name = {}
+    for b in data["benchmarks"]:
+        if b.get("run_type") == "iteration":
+            per_name.setdefault(b["run_name"], Series()).add(b["real_time"] / 1000.0 if b["time_unit"] == "ns"
+                                                              else b["real_time"])
+    report.say()
+    report.say("3. Feedback: one OnPacketRecvd of the main window, headless (Google Benchmark, microseconds)")
+    rows = [[name, s.text(digits=2)] for name, s in per_name.items()]
+    report.table(["case", "us per block"], rows)
+    main = per_name.get("BM_PacketRecvd_Download")
+    if main:
+        report.say("  target: <= 25 us per received block (%s)" % verdict(main.median, 25))
+    report.results["feedback"] = {n: s.values for n, s in per_name.items()}
+
+
+# ---------------------------------------------------------------- 4. startup
+
+def first_paint_ns(trace):
+    for line in trace.read_text().splitlines():
+        fields = line.split()
+        if fields and fields[0] == "paint":
+            return int(fields[1])
+    return None
+
+
+def bench_startup(args, report, work):
+    launcher = Path(args.build) / "app" / "merindo-launcher"
+    host = cache_value(args.build, "LAUNCHER_PROFILE_B_HOST")
+    samples = Series()
+    install = work / "startup"
+    with NetNamespace(hosts=[host]) as ns:
+        # No server: the run fails to connect and ends after its two timers.
+        for r in range(-1, args.rounds):
+            shutil.rmtree(install, ignore_errors=True)
+            install.mkdir()
+            trace = work / "trace.txt"
+            if trace.exists():
+                trace.unlink()
+            run = run_measured(ns.command([str(launcher.resolve())]), cwd=str(install),
+                               env=headless_env({"WIN32_PLATFORM_TRACE": str(trace)}))
+            painted = first_paint_ns(trace) if trace.exists() else None
+            if painted is None:
+                raise RuntimeError("the launcher reported no paint in its trace file")
+            if r >= 0:
+                samples.add((painted - run.started_ns) / 1e6)
+    report.say()
+    report.say("4. Start-up: process start to the first paint of the window, headless (ms)")
+    report.table(["program", "ms"], [["merindo-launcher", samples.text(digits=1)]])
+    report.say("  target: <= 50 ms (%s)" % verdict(samples.median, 50))
+    report.results["startup_ms"] = samples.values
+
+
+# ---------------------------------------------------------------- main
+
+BENCHMARKS = {
+    "transfer": (bench_transfer, ["bench/ftp-download-bench"]),
+    "launcher": (bench_launcher, ["app/merindo-launcher"]),
+    "feedback": (bench_feedback, ["bench/feedback-bench"]),
+    "startup": (bench_startup, ["app/merindo-launcher"]),
+}
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description="The launcher's benchmarks against their peers.")
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--size-mib", type=int, default=256)
+    parser.add_argument("--only", default=",".join(BENCHMARKS))
+    parser.add_argument("--json")
+    args = parser.parse_args(argv)
+    chosen = [b.strip() for b in args.only.split(",") if b.strip()]
+    for b in chosen:
+        if b not in BENCHMARKS:
+            parser.error("unknown benchmark %s (known: %s)" % (b, ", ".join(BENCHMARKS)))
+    if os.geteuid() != 0 and any(b in ("launcher", "startup") for b in chosen):
+        parser.error("the launcher benchmarks make network namespaces: run as root")
+
+    report = Report()
+    for line in machine_header(args):
+        report.say(line)
+    failed = False
+    work = Path(tempfile.mkdtemp(prefix="bench."))
+    try:
+        for name in chosen:
+            function, needs = BENCHMARKS[name]
+            missing = [n for n in needs if not (Path(args.build) / n).exists()]
+            if missing:
+                report.say()
+                report.say("%s: skipped, %s not built" % (name, ", ".join(missing)))
+                continue
+            try:
+                function(args, report, work)
+            except RuntimeError as err:
+                failed = True
+                report.say()
+                report.say("%s: FAILED: %s" % (name, err))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    if args.json:
+        with open(args.json, "w") as f:
+            json.dump({"header": report.lines[:4], "results": report.results}, f, indent=1)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
