@@ -3,7 +3,7 @@
     /usr/bin/python3 bench/runbench.py --build BUILD_DIR [--rounds N] [--size-mib 256]
         [--only transfer,launcher,feedback,startup] [--json FILE]
 
-bench/run builds BUILD_DIR in release mode and calls this. Every figure is the
+bench/run builds BUILD_DIR in the release configuration and calls this. Every figure is the
 median of N rounds with the spread (lowest and highest) beside it; within a
 round every contender runs once, in an order that rotates from round to round,
 so that a slow spell of the shared machine falls on all of them alike. One
@@ -210,7 +210,7 @@ def machine_header(args):
         "peers: %s; %s; Python %s ftplib" % (" ".join(first_line(["curl", "--version"]).split()[:2]),
                                             "vsftpd " + first_line(["dpkg-query", "-W", "-f=${Version}", "vsftpd"]),
                                             first_line([PYTHON, "--version"]).split()[-1]),
-        "build: %s (release); %d rounds, median [lowest-highest]" % (args.build, args.rounds),
+        "build: %s (RelWithDebInfo); %d rounds, median [lowest-highest]" % (args.build, args.rounds),
     ]
 
 
