@@ -104,8 +104,10 @@ class TFtpClient : public TTcpSocket {
   // drained and again after the end-of-transfer reply, then OnSuccess.
   // Fails with FTPException when PASV is answered 500 or more, PORT or RETR
   // 301..599, the end-of-transfer reply is not a positive completion (2xx),
-  // the control connection closes before that reply, or fewer bytes than the
-  // announced size arrive; with the socket layer's errors when the data
+  // the control connection closes before that reply (also before the RETR
+  // reply, or before the server opened the data connection: the wait for it
+  // ends then), or fewer bytes than the announced size arrive; with the
+  // socket layer's errors when the data
   // connection fails. OnFailure may declare a failure handled. A partly
   // written file stays.
   void Download(const std::string& remoteFile, const std::string& localFile);
@@ -123,6 +125,12 @@ class TFtpClient : public TTcpSocket {
   // The size announced in a reply line: the run of digits nearest before the
   // first "BYTE" (any case), 0 when there is none or it does not fit 32 bits.
   static std::int32_t ExtractTransferSize(const std::string& line);
+  // The data port a PASV reply names ("227 Entering Passive Mode
+  // (h1,h2,h3,h4,p1,p2)"): field 6 cut before its first ")" plus 256 x field
+  // 5, both strictly converted. Raises EConvertError when a field is missing
+  // or not an integer (also field 6 without ")"), ERangeError when the port
+  // is outside 0..65535.
+  static std::int32_t PassivePort(const std::string& reply);
 
   // ---- fields, in declaration order
   std::string UserID;

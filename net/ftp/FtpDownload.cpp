@@ -25,6 +25,18 @@ std::int32_t TFtpClient::ExtractTransferSize(const std::string& line) {
   return static_cast<std::int32_t>(value);
 }
 
+std::int32_t TFtpClient::PassivePort(const std::string& reply) {
+  std::string low = ExtractField(reply, ',', 6);
+  const std::size_t paren = low.find(')');
+  low = paren == std::string::npos ? std::string() : low.substr(0, paren);
+  const std::int64_t high = StrToInt(ExtractField(reply, ',', 5));
+  // Each field is any 32-bit integer: the sum is formed in 64 bits, and a
+  // port that cannot exist is refused rather than cut to 16 bits.
+  const std::int64_t port = StrToInt(low) + 256 * high;
+  if (port < 0 || port > 65535) throw ERangeError();
+  return static_cast<std::int32_t>(port);
+}
+
 std::int32_t TFtpClient::BytesRecvd() const {
   return DataConnection ? DataConnection->BytesRecvd : lastBytesRecvd_;
 }
@@ -85,15 +97,9 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
   if (Passive) {
     Transaction("PASV");
     if (ReplyNumber > 499 && ReplyFailure(TransactionReply)) return;
-    // "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)": the port is in the
-    // last two fields; the address is not used, the data connection goes to
-    // the server we are talking to.
-    const std::string reply = TransactionReply;
-    std::string low = ExtractField(reply, ',', 6);
-    const std::size_t paren = low.find(')');
-    low = paren == std::string::npos ? std::string() : low.substr(0, paren);
-    const int high = StrToInt(ExtractField(reply, ',', 5));
-    DataConnection->Port = StrToInt(low) + 256 * high;
+    // The address of the reply is not used: the data connection goes to the
+    // server we are talking to.
+    DataConnection->Port = PassivePort(TransactionReply);
     DataConnection->Host = Host;
     DataConnection->Connect();
   } else {
@@ -107,6 +113,8 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
   BytesTotal = 0;
   std::string line = TTcpSocket::Transaction("RETR " + remoteFile);
   if (ReplyNumber > 300 && ReplyNumber < 600 && ReplyFailure(line)) return;
+  // No reply at all: the server hung up, and no data will come.
+  if (line.empty()) throw FTPException("Connection closed before the transfer of " + remoteFile);
   BytesTotal = ExtractTransferSize(line);
   while (IsContinuationLine(line)) {
     line = ReadLn();
@@ -115,6 +123,12 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
   }
 
   if (!Passive) {
+    // The server connects to us; one that hung up the control connection
+    // instead never will, so the wait ends then too.
+    while (!DataConnection->EventArrived && !DataConnection->Canceled && !(ConnectionEnded() && !DataAvailable()))
+      SleepAndProcessMessages();
+    if (!DataConnection->EventArrived && !DataConnection->Canceled)
+      throw FTPException("Connection closed before the transfer of " + remoteFile);
     const std::uint16_t listening = DataConnection->SocketHandle;
     DataConnection->SocketHandle = DataConnection->Accept();
     closesocket(listening);

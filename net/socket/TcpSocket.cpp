@@ -244,6 +244,9 @@ void TTcpSocket::Connect() {
   StatusMessage(8, "Connecting");
   Canceled = false;
   if (Connected) throw ESockError("Already connected");
+  // A port that cannot exist is refused, not cut to 16 bits.
+  const std::int32_t port = Proxy.empty() ? Port : ProxyPort;
+  if (port < 0 || port > 65535) throw ERangeError();
   peerClosed_ = false;
   int retries = 0;
   for (;;) {
@@ -261,7 +264,7 @@ void TTcpSocket::Connect() {
     ++retries;
   }
   RemoteAddress.sin_family = AF_INET;
-  RemoteAddress.sin_port = htons(static_cast<unsigned short>(Proxy.empty() ? Port : ProxyPort));
+  RemoteAddress.sin_port = htons(static_cast<unsigned short>(port));
   EventArrived = false;
   Succeeded = true;
   connectNotified_ = false;

@@ -139,7 +139,8 @@ class TTcpSocket : public TComponent {
   // asynchronously, arming the time-out, and OnHostResolved fires on success.
   // A host without an address (look-up failed, "0.0.0.0") offers
   // OnInvalidHost once: a handler that sets Handled (after correcting Host) is
-  // retried once. Raises "Already connected" (socket untouched), "Host Lookup
+  // retried once. Raises ERangeError for a port outside 0..65535 and
+  // "Already connected" (socket untouched, both before anything else), "Host Lookup
   // Timed Out", "Host Lookup Canceled", "Null Remote Address", the socket
   // error of connect, or, after OnConnectionFailed, "Connection Timed out",
   // "Connection Canceled" or "Connection Failed" (refused, unreachable; the
@@ -226,6 +227,9 @@ class TTcpSocket : public TComponent {
   void ClearInput();
   // Whether at least one byte is waiting; never raises.
   bool DataAvailable();
+  // No more bytes will arrive: not connected, or the peer closed while
+  // unread bytes waited (those can still be read). Never raises.
+  bool ConnectionEnded() const { return !Connected || peerClosed_; }
 
   // ---- listener
   // Binds the socket to the wildcard address and Port (0 = the system
@@ -295,9 +299,11 @@ class TTcpSocket : public TComponent {
   HWND__* WindowHandle = nullptr;
   bool Connected = false;
 
- private:
+ protected:
   // One pass of a wait on flags: sleep 2 ms, then process pending messages.
   static void SleepAndProcessMessages();
+
+ private:
   // One pass of a receive loop that found nothing to receive: process pending
   // messages; when there were none, block until a notification, a timer tick
   // or a post arrives (nothing else could change what the loop waits for)

@@ -1,5 +1,7 @@
 #include "tests/net/ftp/FtpTesting.h"
 
+#include "classlib/Timer.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -210,6 +212,32 @@ TEST_F(FtpDownload, TheControlConnectionClosedBeforeTheEndReplyFails) {
   const std::string message = MessageOf<FTPException>([&] { client_.Download("p.exe", Local("p.exe")); });
   EXPECT_FALSE(message.empty());
   EXPECT_EQ(client_.DataConnection, nullptr);
+}
+
+// A server that hangs up instead of answering RETR, or after its 150 reply,
+// before it opened the data connection, will send nothing more: the download
+// fails at once rather than waiting for a connection that cannot come.
+TEST_F(FtpDownload, AServerThatHangsUpBeforeTheDataConnectionFailsTheDownload) {
+  const char* const cases[] = {
+      R"([{"on": "PORT", "data": "never"}, {"on": "RETR", "reply": [], "close": true}])",
+      R"([{"on": "PORT", "data": "never"},
+          {"on": "RETR", "reply": "150 Opening BINARY mode data connection for p.exe (5 bytes).", "close": true}])",
+  };
+  for (const char* rules : cases) {
+    SCOPED_TRACE(rules);
+    Start(FtpServerOptions::Scripted(rules));
+    server_->PutFile("p.exe", "12345");
+    // The escape should the wait never end: the data connection is cancelled.
+    TTimer escape(nullptr);
+    escape.SetInterval(20000);
+    escape.SetOnTimer([this](TObject*) { client_.Abort(); });
+    EXPECT_EQ(MessageOf<FTPException>([&] { client_.Download("p.exe", Local("p.exe")); }),
+              "Connection closed before the transfer of p.exe");
+    EXPECT_EQ(r_.Count("TransactionStart"), 0);
+    EXPECT_EQ(client_.DataConnection, nullptr);
+    EXPECT_FALSE(fs::exists(local_ / "p.exe"));
+    client_.Disconnect();
+  }
 }
 
 TEST_F(FtpDownload, FewerBytesThanASizeNeverAnnouncedStillSucceed) {

@@ -29,6 +29,32 @@ TEST(ExtractTransferSize, TakesTheDigitsNearestBeforeTheFirstByte) {
   EXPECT_EQ(TFtpClient::ExtractTransferSize("150 (" + std::string(300, '9') + " bytes)"), 0);
 }
 
+TEST(PassivePort, IsTheLastTwoFieldsOrAClearError) {
+  struct Case {
+    const char* reply;
+    std::int32_t port;  // -1: EConvertError, -2: ERangeError
+  };
+  const Case cases[] = {
+      {"227 Entering Passive Mode (127,0,0,1,19,137).", 5001},
+      {"227 Entering Passive Mode (10,9,8,7,0,21)", 21},
+      {"227 Entering Passive Mode (1,2,3,4,255,255)", 65535},
+      {"227 Entering Passive Mode (1,2,3,4,$13,$89)", 5001},     // the strict conversion reads hexadecimal
+      {"227 Entering Passive Mode (127,0,0,1,19,137", -1},       // no ")"
+      {"227 Entering Passive Mode (127,0,0,1,a,137)", -1},
+      {"227 (1,2)", -1},
+      {"227 Entering Passive Mode (1,2,3,4,256,0)", -2},         // port 65,536
+      {"227 Entering Passive Mode (1,2,3,4,0,-1)", -2},
+      {"227 Entering Passive Mode (1,2,3,4,2147483647,2147483647)", -2},  // no overflow on the way
+      {"227 Entering Passive Mode (1,2,3,4,-2147483648,0)", -2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reply);
+    if (c.port == -1) EXPECT_THROW(TFtpClient::PassivePort(c.reply), EConvertError);
+    else if (c.port == -2) EXPECT_THROW(TFtpClient::PassivePort(c.reply), ERangeError);
+    else EXPECT_EQ(TFtpClient::PassivePort(c.reply), c.port);
+  }
+}
+
 TEST(CommandType, ClassifiesByTheFirstWordCaseSensitively) {
   struct Case {
     const char* command;

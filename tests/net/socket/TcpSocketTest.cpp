@@ -115,6 +115,23 @@ TEST(TTcpSocketConnect, AProxyReplacesHostAndPort) {
   EXPECT_EQ(ntohs(socket.RemoteAddress.sin_port), peer.port());
 }
 
+// A port beyond 16 bits (a server's PASV reply can name one) must not reach
+// another port cut to 16 bits: 65,536 more than a listening port would.
+TEST(TTcpSocketConnect, APortOutsideSixteenBitsIsARangeError) {
+  LoopbackPeer peer(waitForClose);
+  TTcpSocket socket(nullptr);
+  Watchdog watchdog(socket);
+  socket.Host = "127.0.0.1";
+  socket.Port = peer.port() + 65536;
+  EXPECT_THROW(socket.Connect(), ERangeError);
+  socket.Port = peer.port();
+  socket.Proxy = "127.0.0.1";
+  socket.ProxyPort = -1;
+  EXPECT_THROW(socket.Connect(), ERangeError);
+  EXPECT_FALSE(socket.Connected);
+  EXPECT_FALSE(peer.finished());
+}
+
 TEST(TTcpSocketConnect, ARefusedPortFiresOnConnectionFailedThenRaisesConnectionFailed) {
   testsupport::RefusingPort refusing;
   TTcpSocket socket(nullptr);
