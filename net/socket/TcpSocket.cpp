@@ -244,9 +244,6 @@ void TTcpSocket::Connect() {
   StatusMessage(8, "Connecting");
   Canceled = false;
   if (Connected) throw ESockError("Already connected");
-  // A port that cannot exist is refused, not cut to 16 bits.
-  const std::int32_t port = Proxy.empty() ? Port : ProxyPort;
-  if (port < 0 || port > 65535) throw ERangeError();
   peerClosed_ = false;
   int retries = 0;
   for (;;) {
@@ -263,6 +260,10 @@ void TTcpSocket::Connect() {
     if (!handled) throw ESockError("Null Remote Address");
     ++retries;
   }
+  // A port that cannot exist is refused, not cut to 16 bits (OnInvalidHost
+  // may have set it).
+  const std::int32_t port = Proxy.empty() ? Port : ProxyPort;
+  if (port < 0 || port > 65535) throw ERangeError();
   RemoteAddress.sin_family = AF_INET;
   RemoteAddress.sin_port = htons(static_cast<unsigned short>(port));
   EventArrived = false;

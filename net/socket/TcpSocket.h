@@ -139,8 +139,8 @@ class TTcpSocket : public TComponent {
   // asynchronously, arming the time-out, and OnHostResolved fires on success.
   // A host without an address (look-up failed, "0.0.0.0") offers
   // OnInvalidHost once: a handler that sets Handled (after correcting Host) is
-  // retried once. Raises ERangeError for a port outside 0..65535 and
-  // "Already connected" (socket untouched, both before anything else), "Host Lookup
+  // retried once. Raises "Already connected" (socket untouched), ERangeError
+  // for a port outside 0..65535 (before any connection attempt), "Host Lookup
   // Timed Out", "Host Lookup Canceled", "Null Remote Address", the socket
   // error of connect, or, after OnConnectionFailed, "Connection Timed out",
   // "Connection Canceled" or "Connection Failed" (refused, unreachable; the
