@@ -747,6 +747,15 @@ TCanvas* TBitmap::Canvas() {
   return canvas_;
 }
 
+void TBitmap::TakePixels(int width, int height, std::vector<std::uint32_t>&& pixels) {
+  if (width < 0 || height < 0 ||
+      pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+    throw ERangeError();
+  pixels_ = std::move(pixels);
+  width_ = width;
+  height_ = height;
+}
+
 TColor TBitmap::PixelColor(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return kInvalidColor;
   return PixelToRGB(ScanLine(y)[x]);

@@ -374,6 +374,11 @@ class TBitmap : public TPersistent {
   void SetSize(int width, int height);
   void SetWidth(int value) { SetSize(value, height_); }
   void SetHeight(int value) { SetSize(width_, value); }
+  // Becomes width x height with the given pixels (rows top first), taken over
+  // without a copy, so that a decoder's buffer becomes the bitmap's and no
+  // second one is filled. Raises ERangeError, changing nothing, when pixels
+  // does not hold exactly width x height values.
+  void TakePixels(int width, int height, std::vector<std::uint32_t>&& pixels);
 
   TCanvas* Canvas();
   // Row y (0 at the top) of Width() pixels.

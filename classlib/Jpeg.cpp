@@ -5,6 +5,7 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -95,8 +96,7 @@ void TJPEGImage::LoadFromMemory(const unsigned char* data, std::size_t size) {
   Decoded decoded;
   JpegError error{};
   if (!decode(data, size, decoded, error)) throw EInvalidGraphic(std::string("JPEG image: ") + error.text);
-  bitmap_.SetSize(decoded.width, decoded.height);
-  std::memcpy(bitmap_.Bits(), decoded.pixels.data(), decoded.pixels.size() * sizeof(std::uint32_t));
+  bitmap_.TakePixels(decoded.width, decoded.height, std::move(decoded.pixels));
   progressive_ = decoded.progressive;
   scaledValid_ = false;
   Changed();

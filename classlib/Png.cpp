@@ -3,7 +3,7 @@
 
 #include <png.h>
 
-#include <cstring>
+#include <utility>
 #include <vector>
 
 void TBitmap::LoadFromPng(const unsigned char* data, std::size_t size) {
@@ -20,7 +20,6 @@ void TBitmap::LoadFromPng(const unsigned char* data, std::size_t size) {
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(png.width) * png.height);
   if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr))
     throw EInvalidGraphic(std::string("PNG image: ") + png.message);
-  SetSize(static_cast<int>(png.width), static_cast<int>(png.height));
-  std::memcpy(Bits(), pixels.data(), pixels.size() * sizeof(std::uint32_t));
+  TakePixels(static_cast<int>(png.width), static_cast<int>(png.height), std::move(pixels));
   alphaFormat_ = afDefined;
 }

@@ -1,12 +1,15 @@
 #include "classlib/Graphics.h"
 
 #include "classlib/Fonts.h"
+#include "classlib/SysUtils.h"
 #include "platform/Win32.h"
 #include "tests/support/Pixels.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -55,6 +58,27 @@ TEST(TBitmap, ResizingKeepsThePixelsThatStayInside) {
   bitmap.SetSize(0, 4);
   EXPECT_TRUE(bitmap.Empty());
   bitmap.Canvas()->FillRect(Rect(0, 0, 4, 4));  // nothing to draw on: no effect
+}
+
+TEST(TBitmap, TakesOverDecodedPixelsOfTheRightCountOnly) {
+  TBitmap bitmap(2, 2);
+  bitmap.Canvas()->SetPixels(0, 0, clRed);
+  // Rows top first, 0xAARRGGBB: blue, green on top, white and black below.
+  std::vector<std::uint32_t> pixels{0xFF0000FFu, 0xFF00FF00u, 0xFFFFFFFFu, 0xFF000000u, 0xFF000000u, 0xFF000000u};
+  bitmap.TakePixels(3, 2, std::move(pixels));
+  EXPECT_EQ(bitmap.Width(), 3);
+  EXPECT_EQ(bitmap.Height(), 2);
+  EXPECT_TRUE(PixelIs(bitmap, 0, 0, clBlue));
+  EXPECT_TRUE(PixelIs(bitmap, 1, 0, clLime));
+  EXPECT_TRUE(PixelIs(bitmap, 2, 0, clWhite));
+  EXPECT_TRUE(PixelIs(bitmap, 2, 1, clBlack));
+  bitmap.Canvas()->SetPixels(2, 1, clRed);  // the canvas draws into the pixels taken over
+  EXPECT_TRUE(PixelIs(bitmap, 2, 1, clRed));
+
+  EXPECT_THROW(bitmap.TakePixels(2, 2, std::vector<std::uint32_t>(3)), ERangeError);
+  EXPECT_THROW(bitmap.TakePixels(-1, 2, std::vector<std::uint32_t>()), ERangeError);
+  EXPECT_EQ(bitmap.Width(), 3);
+  EXPECT_TRUE(PixelIs(bitmap, 1, 0, clLime));
 }
 
 TEST(TRect, SubtractionLeavesTheRemainingStrip) {
