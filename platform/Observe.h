@@ -1,7 +1,16 @@
-// What a person would see of the program, for tests and tools on Linux.
+// What a person would see and hear of the program, for tests and tools on
+// Linux. Not part of the Windows interface and never included by portable
+// code: only tests, tools and the platform itself use it.
 //
-// Not part of the Windows interface and never included by portable code: only
-// tests, tools and the platform itself use it.
+// Besides the in-process records, setting the environment variable
+// WIN32_PLATFORM_TRACE to a file name makes the platform append one line per
+// event to that file, so that end-to-end tests can observe a shipped binary:
+//   beep <type>
+//   cursor <resource id>
+//   start <pid> show=<command> dir=<directory> <program path>
+//   start-failed <code> <program path>
+// The program itself reads no environment; only the platform's observation
+// does.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +18,7 @@
 #include <vector>
 
 struct HWND__;
+
 
 namespace observe {
 
@@ -43,5 +53,28 @@ bool viewWindow(HWND__* hwnd, WindowView& view);
 // there is no such window, nothing was drawn into it yet, or the file cannot
 // be written.
 bool captureWindow(HWND__* hwnd, const std::string& path);
+
+struct StartedProgram {
+  std::string path;       // the program file as found on disk
+  std::string directory;  // the working directory it was started in
+  int showCommand;        // as given to ShellExecuteA
+  int pid;
+};
+
+// MessageBeep types, in order.
+std::vector<unsigned> beeps();
+// Programs started through ShellExecuteA, in order.
+std::vector<StartedProgram> startedPrograms();
+// The resource id of the cursor last set with SetCursor (32512 the arrow,
+// 32650 the application-starting cursor), 0 when none was set.
+int currentCursor();
+// Forgets the records (tests).
+void reset();
+
+// Recording, for the platform's own use.
+void recordBeep(unsigned type);
+void recordCursor(int resourceId);
+void recordStart(const StartedProgram& program);
+void recordStartFailure(int code, const std::string& path);
 
 }  // namespace observe

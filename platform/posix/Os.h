@@ -88,6 +88,20 @@ bool removeFile(const std::string& path);
 // rename(2): replaces an existing target atomically.
 bool renameFile(const std::string& from, const std::string& to);
 
+// Programs.
+enum class StartResult { Started, FileNotFound, PathNotFound, AccessDenied, NotAProgram, Failed };
+struct StartOutcome {
+  StartResult result;
+  int pid;  // when started
+};
+// Starts the program file at path, with parameters split at blanks, in
+// directory (empty = ours), and does not wait for it. The program runs in a
+// session of its own and outlives us. A program file is an ELF executable or
+// a script beginning with "#!"; one without execute permission gets it where
+// it has read permission first, since a downloaded program file carries no
+// such bit.
+StartOutcome startProgram(const std::string& path, const std::string& parameters, const std::string& directory);
+
 // errno of the calling thread.
 int lastErrno();
 
