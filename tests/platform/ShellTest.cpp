@@ -25,7 +25,7 @@ class ShellExecuteTest : public ::testing::Test {
   // Waits until the started program wrote its marker (it runs on its own).
   std::string awaitMarker() {
     const fs::path marker = dir_ / "work" / "marker";
-    for (int i = 0; i < 500 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 2000 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::ifstream in(marker);
     std::string content;
     std::getline(in, content);
