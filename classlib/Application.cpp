@@ -9,6 +9,7 @@ TApplication* Application = new TApplication(nullptr);
 TApplication::TApplication(TComponent* owner) : TComponent(owner), errorStream_(&std::cerr) {}
 
 void TApplication::Run() {
+  terminated_ = false;
   if (auto* window = dynamic_cast<TMainWindow*>(mainForm_)) window->ShowMainWindow();
   while (!terminated_) HandleMessage();
 }

@@ -121,11 +121,11 @@ FtpServerProcess::FtpServerProcess(FtpServerOptions options) : options_(std::mov
   std::vector<std::string> args;
   if (options_.kind == FtpServerOptions::Kind::Scripted) {
     WriteWholeFile(tempDir_ + "/rules.json", options_.rules);
-    args = {servers + "/scripted_ftp.py", "--root", options_.root, "--host", options_.host, "--port", "0",
+    args = {servers + "/scripted_ftp.py", "--root", options_.root, "--host", options_.host, "--port", std::to_string(options_.port),
             "--user", options_.user, "--password", options_.password, "--log", log,
             "--script", tempDir_ + "/rules.json"};
   } else {
-    args = {servers + "/vsftpd_server.py", "--root", options_.root, "--host", options_.host, "--port", "0",
+    args = {servers + "/vsftpd_server.py", "--root", options_.root, "--host", options_.host, "--port", std::to_string(options_.port),
             "--log", log};
     if (options_.user != "anonymous" && options_.user != "ftp") {
       args.insert(args.end(), {"--user", options_.user, "--password", options_.password});

@@ -39,6 +39,10 @@ struct FtpServerOptions {
     password = std::move(secret);
     return *this;
   }
+  FtpServerOptions& WithPort(int number) {
+    port = number;
+    return *this;
+  }
   FtpServerOptions& WithRoot(std::string folder) {
     root = std::move(folder);
     return *this;
@@ -53,6 +57,9 @@ struct FtpServerOptions {
   std::string user = "test";
   std::string password = "secret";
   std::string host = "127.0.0.1";
+  // 0 lets the system choose (the usual case); 21 for a launcher run inside a
+  // network namespace of its own.
+  int port = 0;
   // The folder served; empty for a fresh temporary one, removed with the server.
   // vsftpd makes the folder world-readable.
   std::string root;

@@ -1,0 +1,250 @@
+// The update run and its feedback.
+#include "app/Brontel.h"
+
+#include "app/ServerProfiles.h"
+#include "app/VersionFile.h"
+#include "classlib/Application.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/Screen.h"
+#include "classlib/Timer.h"
+#include "net/ftp/FtpClient.h"
+#include "platform/Win32.h"
+#include "widgets/FxProgressFill.h"
+#include "widgets/FxStatusBar.h"
+
+TX_Brontel* X_Brontel = nullptr;
+
+namespace {
+
+// The files of the update: where each lies below the remote root and the
+// local directory, and what its row shows.
+struct ProductFile {
+  const char* remote;  // after the remote root
+  const char* local;   // after DirCorrente
+  const char* name;    // the row's name before any download
+  const char* downloading;
+  const char* done;
+};
+
+constexpr ProductFile kFiles[3] = {
+    {"/Merindo/Merindo_SQL_Dalvessa.Exe", "\\Merindo_SQL_Dalvessa.Exe", "Merindo", "Merindo Download in Corso .....",
+     "Merindo Download Terminato Correttamente"},
+    {"/Merindo/Quillane.Exe", "\\Quillane.Exe", "Quillane.exe", "Quillane.exe Download in Corso .....",
+     "Quillane.exe Download Terminato Correttamente"},
+    {"/Merindo/ntwdblib.dll", "\\ntwdblib.dll", "ntwdblib.dll", "ntwdblib.dll Download in Corso .....",
+     "ntwdblib.dll Download Terminato Correttamente"},
+};
+
+constexpr const char* kVersionRemote = "/Merindo/Versione.Txt";
+constexpr const char* kVersionLocal = "\\Versione.Txt";
+constexpr const char* kCurrentVersionLocal = "\\VersioneAttuale.Txt";
+constexpr const char* kLaunchPath = "\\Merindo_SQL_Dalvessa.exe";
+// Suffix of the file a download is received in before it replaces the
+// installed one.
+constexpr const char* kPartialSuffix = ".download";
+
+}  // namespace
+
+void TX_Brontel::SetStatus(const std::string& text) { Help_Stato->Panels()->Items(0)->SetText(text); }
+
+void TX_Brontel::SetRow(int row, const std::string& product, const std::string& version) {
+  TListItem* item = ListaProdotti->Items()->Item(row);
+  item->SubItems()->SetStrings(0, product);
+  item->SubItems()->SetStrings(1, version);
+}
+
+void TX_Brontel::FormCreate(TObject*) {
+  // The directory as the system returns it in 260 characters, cut to 255.
+  // One that does not fit is taken as "." (this directory, relatively), so
+  // that the local files are never looked for at the root of the disk.
+  char directory[260] = {};
+  const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
+  DirCorrente = length > 0 && length < sizeof directory ? ShortString(directory) : std::string(".");
+
+  // No window commands: no restore, minimise, maximise, size, move or close,
+  // and no separator.
+  HMENU menu = GetSystemMenu(Handle(), FALSE);
+  for (UINT command : {SC_MAXIMIZE, SC_MINIMIZE, SC_RESTORE, 0u, SC_SIZE, SC_CLOSE, SC_MOVE})
+    DeleteMenu(menu, command, MF_BYCOMMAND);
+
+  Application->SetTitle("Cavenor S.R.L. Software Update");
+  ProfiloServer = "B";
+}
+
+void TX_Brontel::TimerConnessioneTimer(TObject*) {
+  TimerConnessione->SetEnabled(false);
+  if (FtpClient1->Connected) {
+    try {
+      FtpClient1->Disconnect();
+    } catch (...) {
+      TimerAvvia->SetEnabled(true);
+    }
+    return;
+  }
+  SetStatus(" Connessione in Corso .....");
+  FtpClient1->Port = 21;
+  if (ProfiloServer == "A") {
+    FtpClient1->Host = ProfileA.Host;
+    FtpClient1->UserID = ProfileA.UserID;
+    FtpClient1->Password = ProfileA.Password;
+  }
+  if (ProfiloServer == "B") {
+    FtpClient1->Host = ProfileB.Host;
+    FtpClient1->UserID = ProfileB.UserID;
+    FtpClient1->Password = ProfileB.Password;
+  }
+  FtpClient1->Vendor = 2411;
+  FtpClient1->TimeOut = 0;
+  try {
+    FtpClient1->Connect();
+  } catch (...) {
+    TimerAvvia->SetEnabled(true);
+  }
+}
+
+void TX_Brontel::FtpClient1Connect(TObject*) {
+  SetStatus(" Connesso");
+  LetturaVersione();
+}
+
+void TX_Brontel::LetturaVersione() {
+  std::string RadiceRemota;
+  if (ProfiloServer == "A") RadiceRemota = ProfileA.RemoteRoot;
+  if (ProfiloServer == "B") RadiceRemota = ProfileB.RemoteRoot;
+  std::string Aggiornato = "N";
+  SetStatus(" Verifica Versione in Corso .....");
+  for (int row = 0; row < 3; ++row) SetRow(row, kFiles[row].name, "");
+
+  // Each guard is its own: a failure enables the launch and ends the check.
+  try {
+    if (FtpClient1->Connected) FtpClient1->ChangeDirectory(RadiceRemota);
+  } catch (...) {
+    TimerAvvia->SetEnabled(true);
+    return;
+  }
+  try {
+    if (FtpClient1->Connected) FtpClient1->ChangeDirectory("Merindo");
+  } catch (...) {
+    TimerAvvia->SetEnabled(true);
+    return;
+  }
+  try {
+    if (FtpClient1->Connected) FtpClient1->SetTransferType(TypeLocal8);
+    if (FtpClient1->Connected) FtpClient1->Download(RadiceRemota + kVersionRemote, DirCorrente + kVersionLocal);
+  } catch (...) {
+    TimerAvvia->SetEnabled(true);
+    return;
+  }
+
+  // The comparison has no guard of its own: a file error leaves through
+  // OnConnect, Connect closes the connection and the connect guard launches.
+  const std::string VersioneServer = ReadVersionFile(DirCorrente + kVersionLocal);
+  if (!FileExists(DirCorrente + kCurrentVersionLocal)) TFileStream(DirCorrente + kCurrentVersionLocal, TFileStream::Mode::Create);
+  const std::string VersioneLocale = ReadVersionFile(DirCorrente + kCurrentVersionLocal);
+
+  if (VersioneServer != VersioneLocale) {
+    const std::string versions[3] = {VersioneServer, "Versione 1.0", "Versione 8.00.194"};
+    for (int row = 0; row < 3; ++row) {
+      if (!DownloadRow(row, RadiceRemota, versions[row], Aggiornato)) return;
+    }
+  }
+
+  X_Progressivo->SetPosition(0);
+  if (Aggiornato == "S") SetStatus(" Aggiornamento Terminato Correttamente");
+  if (Aggiornato == "N") SetStatus(" Nessuna Nuova Versione");
+  TimerAvvia->SetEnabled(true);
+}
+
+bool TX_Brontel::DownloadRow(int row, const std::string& remoteRoot, const std::string& version,
+                             std::string& updated) {
+  const ProductFile& file = kFiles[row];
+  RigaCorrente = row;
+  TimerDownload->SetEnabled(true);
+  SetRow(row, file.downloading, version);
+  try {
+    Screen->SetCursor(crAppStart);
+    ListaProdotti->Items()->Item(row)->SetImageIndex(1);
+    if (FtpClient1->Connected) FtpClient1->SetTransferType(TypeLocal8);
+    if (FtpClient1->Connected) DownloadReplacing(remoteRoot + file.remote, DirCorrente + file.local);
+    Screen->SetCursor(crDefault);
+    TimerDownload->SetEnabled(false);
+    ListaProdotti->Items()->Item(row)->SetImageIndex(0);
+    MessageBeep(MB_ICONASTERISK);
+    updated = "S";
+    SetRow(row, file.done, version);
+  } catch (...) {
+    TimerAvvia->SetEnabled(true);
+    return false;
+  }
+  return true;
+}
+
+void TX_Brontel::DownloadReplacing(const std::string& remote, const std::string& local) {
+  const std::string partial = local + kPartialSuffix;
+  try {
+    FtpClient1->Download(remote, partial);
+  } catch (...) {
+    DeleteFile(partial);
+    throw;
+  }
+  if (!RenameFileReplacing(partial, local)) {
+    const std::string reason = SysErrorMessage(GetLastError());
+    DeleteFile(partial);
+    throw EFCreateError("Cannot replace \"" + local + "\". " + reason);
+  }
+}
+
+void TX_Brontel::TimerAvviaTimer(TObject*) {
+  SetStatus(" Attendere Avvio Procedura .......");
+  const std::string launchPath = DirCorrente + kLaunchPath;
+  if (FileExists(launchPath)) ShellExecuteA(Handle(), "Open", launchPath.c_str(), "", "", SW_HIDE);
+  Application->Terminate();
+}
+
+void TX_Brontel::FtpClient1Disconnect(TObject*) { SetStatus(" Disconnesso"); }
+
+void TX_Brontel::FtpClient1TransactionStart(TObject*) { SetStatus(" Inizio Trasnsazione"); }
+
+void TX_Brontel::FtpClient1TransactionStop(TObject*) { SetStatus(" Fine Trasnsazione"); }
+
+std::optional<int> ProgressPosition(std::int32_t received, std::int32_t total) {
+  if (received == total || total == 0) return std::nullopt;
+  const std::int64_t percent = static_cast<std::int64_t>(received) * 100 / total;
+  return static_cast<int>(percent > 100 ? 100 : percent);
+}
+
+void TX_Brontel::FtpClient1PacketRecvd(TObject*) {
+  const std::int32_t received = FtpClient1->BytesRecvd();
+  const std::int32_t total = FtpClient1->BytesTotal;
+  if (const auto position = ProgressPosition(received, total)) X_Progressivo->SetPosition(*position);
+  SetStatus(" " + FormatThousands(received) + " Bytes di " + FormatThousands(total) + " Ricevuti");
+}
+
+// The client never raises OnPacketSent (nothing is uploaded). Were it
+// raised, the sent-bytes text goes to the status bar's only panel: a panel 1
+// does not exist, and addressing it would fail inside an event handler.
+void TX_Brontel::FtpClient1PacketSent(TObject*) {
+  SetStatus(" " + FormatThousands(FtpClient1->BytesSent()) + " Bytes di " + FormatThousands(FtpClient1->BytesTotal) +
+            " Trasferiti");
+}
+
+void TX_Brontel::TimerDownloadTimer(TObject*) {
+  TListItem* item = ListaProdotti->Items()->Item(RigaCorrente);
+  const int index = item->ImageIndex();
+  if (index >= 1 && index <= 5) item->SetImageIndex(index == 5 ? 1 : index + 1);
+}
+
+int LauncherMain() {
+  try {
+    Application->Initialize();
+    while (!X_Brontel) Application->CreateForm(X_Brontel);
+    Application->Run();
+  } catch (const std::exception& e) {
+    Application->HandleException(nullptr, e);
+    Application->DestroyComponents();
+    return 1;
+  }
+  Application->DestroyComponents();
+  X_Brontel = nullptr;
+  return 0;
+}

@@ -1,0 +1,94 @@
+// The launcher's window and the update run.
+//
+// One second after the window was created the run connects by FTP with
+// server profile "B", changes into the product folder, fetches the server's
+// version file and compares its last non-blank line with the local one; when
+// they differ it downloads the product, its companion program and the
+// database client library. Then, whatever happened, it starts the product and
+// ends the program. Every failure is swallowed without a message and leads
+// straight to the launch. The whole check and the downloads run inside the
+// FTP client's Connect, from its OnConnect event; every wait pumps messages,
+// so the feedback handlers, the icon animation and painting run meanwhile.
+#pragma once
+
+#include "classlib/Forms.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class TFtpClient;
+class TFxProgressFill;
+class TFxStatusBar;
+class TImage;
+class TImageList;
+class TListView;
+class TMemo;
+class TPanel;
+class TTimer;
+
+class TX_Brontel : public TForm {
+ public:
+  // Creates every component, applies the stored settings, then FormCreate.
+  explicit TX_Brontel(TComponent* owner);
+
+  // ---- components, in declaration order
+  TListView* ListaProdotti = nullptr;
+  TImageList* ImageList1 = nullptr;
+  TTimer* TimerDownload = nullptr;
+  TTimer* TimerConnessione = nullptr;
+  TFtpClient* FtpClient1 = nullptr;
+  TTimer* TimerAvvia = nullptr;
+  TFxProgressFill* X_Progressivo = nullptr;
+  TPanel* Panel1 = nullptr;
+  TMemo* Memo1 = nullptr;
+  TFxStatusBar* Help_Stato = nullptr;
+  TImage* Image2 = nullptr;
+  // The process's current directory, read once by FormCreate: the base of
+  // every local path. At most 255 characters.
+  std::string DirCorrente;
+  // The list row whose icon TimerDownload animates.
+  std::int32_t RigaCorrente = 0;
+  // The server profile letter; FormCreate sets "B".
+  std::string ProfiloServer;
+
+  // ---- handlers, in declaration order
+  // The version check and the downloads (run by FtpClient1Connect).
+  void LetturaVersione();
+  void FormCreate(TObject* Sender);
+  void TimerDownloadTimer(TObject* Sender);
+  void TimerConnessioneTimer(TObject* Sender);
+  void FtpClient1Connect(TObject* Sender);
+  void TimerAvviaTimer(TObject* Sender);
+  void FtpClient1Disconnect(TObject* Sender);
+  void FtpClient1PacketRecvd(TObject* Sender);
+  void FtpClient1PacketSent(TObject* Sender);
+  void FtpClient1TransactionStart(TObject* Sender);
+  void FtpClient1TransactionStop(TObject* Sender);
+
+ private:
+  void LoadStoredSettings();
+  // Text of status panel 0.
+  void SetStatus(const std::string& text);
+  void SetRow(int row, const std::string& product, const std::string& version);
+  // One row of the update: false when it failed (the run then goes to the
+  // launch).
+  bool DownloadRow(int row, const std::string& remoteRoot, const std::string& version, std::string& updated);
+  // Downloads remote into a temporary file beside local and puts it in
+  // local's place only when the whole file arrived; a failed transfer
+  // removes the temporary file and leaves local as it was.
+  void DownloadReplacing(const std::string& remote, const std::string& local);
+};
+
+// The bar position for a received block: received x 100 / total, truncated
+// toward zero, exact for any two 32-bit counts, at most 100; none (the bar
+// stays where it is) when received equals total or total is 0.
+std::optional<int> ProgressPosition(std::int32_t received, std::int32_t total);
+
+// The program's one window.
+extern TX_Brontel* X_Brontel;
+
+// The program entry: initialises the application, creates the window, runs
+// the message loop until the run ends, frees the window. Returns the exit
+// code.
+int LauncherMain();

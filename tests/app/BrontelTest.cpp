@@ -1,0 +1,327 @@
+// The update run in process, against the real client and the scripted server.
+//
+// The window connects to its fixed profile's host on port 21, so these tests
+// run inside a network namespace of their own (CTest runs them through
+// tests/support/in_netns.py), where that host is 127.0.0.1 and the test's
+// server listens on port 21.
+#include "app/Brontel.h"
+
+#include "app/ServerProfiles.h"
+#include "classlib/Application.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/Screen.h"
+#include "classlib/Timer.h"
+#include "net/ftp/FtpClient.h"
+#include "platform/Observe.h"
+#include "tests/support/FtpServerProcess.h"
+#include "widgets/FxProgressFill.h"
+#include "widgets/FxStatusBar.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include <netdb.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::FtpServerOptions;
+using testsupport::FtpServerProcess;
+using Lines = std::vector<std::string>;
+
+// The window, recording each text its status line shows (a text is shown
+// when the status bar paints it).
+class TRecordingBrontel : public TX_Brontel {
+ public:
+  using TX_Brontel::TX_Brontel;
+  Lines shown;
+
+  std::string Status() { return Help_Stato->Panels()->Items(0)->Text(); }
+  TListItem* Row(int row) { return ListaProdotti->Items()->Item(row); }
+  std::string Product(int row) { return Row(row)->SubItems()->Strings(0); }
+  std::string Version(int row) { return Row(row)->SubItems()->Strings(1); }
+
+ protected:
+  void SurfaceChanged(const TRect& area) override {
+    TX_Brontel::SurfaceChanged(area);
+    if (!Help_Stato) return;
+    const std::string text = Status();
+    if (shown.empty() || shown.back() != text) shown.push_back(text);
+  }
+};
+
+bool ProfileHostIsLocal() {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* result = nullptr;
+  if (getaddrinfo(ProfileB.Host, nullptr, &hints, &result) != 0) return false;
+  freeaddrinfo(result);
+  return true;
+}
+
+const std::string kServedProduct = "#!/bin/sh\necho served > product-started.txt\n";
+const std::string kInstalledProduct = "#!/bin/sh\necho installed > product-started.txt\n";
+
+class BrontelRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!ProfileHostIsLocal()) GTEST_SKIP() << "run inside tests/support/in_netns.py (as CTest does)";
+    root_ = fs::temp_directory_path() / ("brontel-" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "work");
+    fs::create_directories(Site());
+    saved_ = fs::current_path();
+    fs::current_path(root_ / "work");
+    observe::reset();
+    FormatSettings.ThousandSeparator = ".";
+  }
+  void TearDown() override {
+    if (root_.empty()) return;
+    fs::current_path(saved_);
+    fs::remove_all(root_);
+  }
+
+  fs::path Site() const { return root_ / "site" / std::string(ProfileB.RemoteRoot).substr(1) / "Merindo"; }
+  fs::path Work() const { return root_ / "work"; }
+  void Serve(const std::string& name, const std::string& bytes) { std::ofstream(Site() / name, std::ios::binary) << bytes; }
+  void Local(const std::string& name, const std::string& bytes) { std::ofstream(Work() / name, std::ios::binary) << bytes; }
+  std::string Read(const std::string& name) {
+    std::ifstream in(Work() / name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+  void ServeRelease(const std::string& version) {
+    Serve("Versione.Txt", version);
+    Serve("Merindo_SQL_Dalvessa.Exe", kServedProduct);
+    Serve("Quillane.Exe", std::string(150000, 'q'));
+    Serve("ntwdblib.dll", std::string(70000, 'n'));
+  }
+
+  // Runs the window from creation to the end of the run, against a server
+  // playing rules.
+  void RunLauncher(const std::string& rules = "[]") {
+    FtpServerProcess server(FtpServerOptions::Scripted(rules)
+                                .WithLogin(ProfileB.UserID, ProfileB.Password)
+                                .WithPort(21)
+                                .WithRoot((root_ / "site").string()));
+    form_ = new TRecordingBrontel(Application);
+    Application->Run();  // until the launch step terminates the application
+    commands_ = server.Commands();
+  }
+
+  // The shown texts with each run of received-bytes texts as one "<bytes>".
+  Lines Shown() const {
+    static const std::regex bytes(R"( [0-9.]+ Bytes di [0-9.]+ Ricevuti)");
+    Lines out;
+    for (const std::string& s : form_->shown) {
+      const std::string item = std::regex_match(s, bytes) ? "<bytes>" : s;
+      if (out.empty() || out.back() != item) out.push_back(item);
+    }
+    return out;
+  }
+
+  fs::path root_;
+  fs::path saved_;
+  TRecordingBrontel* form_ = nullptr;
+  Lines commands_;
+};
+
+TEST_F(BrontelRun, AnUpdateShowsEveryStepDownloadsTheFilesAndStartsTheProduct) {
+  ServeRelease("1.0\r\n2.0\r\n");
+  Local("VersioneAttuale.Txt", "1.0\r\n");
+  RunLauncher();
+  const Lines transfer{" Inizio Trasnsazione", "<bytes>", " Fine Trasnsazione"};
+  Lines expected{" Connessione in Corso .....", " Connesso", " Verifica Versione in Corso ....."};
+  for (int i = 0; i < 4; ++i) expected.insert(expected.end(), transfer.begin(), transfer.end());
+  expected.push_back(" Aggiornamento Terminato Correttamente");
+  expected.push_back(" Attendere Avvio Procedura .......");
+  EXPECT_EQ(Shown(), expected);
+
+  EXPECT_EQ(form_->Product(0), "Merindo Download Terminato Correttamente");
+  EXPECT_EQ(form_->Version(0), "2.0");
+  EXPECT_EQ(form_->Product(1), "Quillane.exe Download Terminato Correttamente");
+  EXPECT_EQ(form_->Version(1), "Versione 1.0");
+  EXPECT_EQ(form_->Product(2), "ntwdblib.dll Download Terminato Correttamente");
+  EXPECT_EQ(form_->Version(2), "Versione 8.00.194");
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(form_->Row(row)->ImageIndex(), 0) << row;
+  EXPECT_EQ(observe::beeps(), (std::vector<unsigned>{0x40, 0x40, 0x40}));
+  EXPECT_EQ(Screen->Cursor(), crDefault);
+  EXPECT_FALSE(form_->TimerDownload->Enabled());
+  EXPECT_EQ(form_->X_Progressivo->Position(), 0);
+  EXPECT_EQ(Read("Merindo_SQL_Dalvessa.Exe"), kServedProduct);
+  EXPECT_EQ(Read("Quillane.Exe"), std::string(150000, 'q'));
+  EXPECT_EQ(Read("ntwdblib.dll"), std::string(70000, 'n'));
+  EXPECT_EQ(Read("VersioneAttuale.Txt"), "1.0\r\n");
+  ASSERT_EQ(observe::startedPrograms().size(), 1u);  // one launch attempt
+  EXPECT_EQ(observe::startedPrograms()[0].showCommand, 0);
+  EXPECT_EQ(commands_.back(), "RETR " + std::string(ProfileB.RemoteRoot) + "/Merindo/ntwdblib.dll");
+  // The received-bytes text in the regional format, the last block of a file.
+  EXPECT_NE(std::find(form_->shown.begin(), form_->shown.end(), " 150.000 Bytes di 150.000 Ricevuti"),
+            form_->shown.end());
+  Application->DestroyComponents();
+}
+
+TEST_F(BrontelRun, TheSameVersionDownloadsNothingAndLeavesTheRowsAsTheyWere) {
+  ServeRelease("2.0\r\n");
+  Local("VersioneAttuale.Txt", "2.0");
+  Local("Merindo_SQL_Dalvessa.Exe", kInstalledProduct);
+  RunLauncher();
+  EXPECT_EQ(Shown(), (Lines{" Connessione in Corso .....", " Connesso", " Verifica Versione in Corso .....",
+                            " Inizio Trasnsazione", "<bytes>", " Fine Trasnsazione", " Nessuna Nuova Versione",
+                            " Attendere Avvio Procedura ......."}));
+  EXPECT_EQ(form_->Row(0)->ImageIndex(), 6);
+  EXPECT_EQ(form_->Row(1)->ImageIndex(), -1);
+  EXPECT_EQ(form_->Row(2)->ImageIndex(), -1);
+  EXPECT_EQ(form_->Product(0), "Merindo");
+  EXPECT_EQ(form_->Product(1), "Quillane.exe");
+  EXPECT_EQ(form_->Product(2), "ntwdblib.dll");
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(form_->Version(row), "") << row;
+  EXPECT_TRUE(observe::beeps().empty());
+  EXPECT_EQ(Read("Merindo_SQL_Dalvessa.Exe"), kInstalledProduct);
+  EXPECT_EQ(observe::startedPrograms().size(), 1u);
+  Application->DestroyComponents();
+}
+
+TEST_F(BrontelRun, ALowerServerVersionAlsoUpdates) {
+  ServeRelease("1.9");
+  Local("VersioneAttuale.Txt", "2.0");
+  RunLauncher();
+  EXPECT_EQ(form_->Status(), " Attendere Avvio Procedura .......");
+  EXPECT_EQ(observe::beeps().size(), 3u);
+  Application->DestroyComponents();
+}
+
+TEST_F(BrontelRun, AFailedFileKeepsItsRowAnimatingAndTheBusyCursorAndTheInstalledFile) {
+  ServeRelease("2.0");
+  Local("VersioneAttuale.Txt", "1.0");
+  Local("Quillane.Exe", "installed companion");
+  RunLauncher(R"([{"on": "RETR", "arg": ")" + std::string(ProfileB.RemoteRoot) +
+              R"(/Merindo/Quillane.Exe", "reply": "550 Not available."}])");
+  EXPECT_EQ(form_->Product(0), "Merindo Download Terminato Correttamente");
+  EXPECT_EQ(form_->Product(1), "Quillane.exe Download in Corso .....");
+  EXPECT_EQ(form_->Product(2), "ntwdblib.dll");
+  EXPECT_EQ(form_->Row(0)->ImageIndex(), 0);
+  EXPECT_GE(form_->Row(1)->ImageIndex(), 1);
+  EXPECT_LE(form_->Row(1)->ImageIndex(), 5);
+  EXPECT_TRUE(form_->TimerDownload->Enabled());
+  EXPECT_EQ(Screen->Cursor(), crAppStart);
+  EXPECT_EQ(observe::beeps().size(), 1u);
+  EXPECT_EQ(Read("Quillane.Exe"), "installed companion");
+  EXPECT_FALSE(fs::exists(Work() / "Quillane.Exe.download"));
+  const Lines shown = Shown();
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), " Aggiornamento Terminato Correttamente"), 0);
+  EXPECT_EQ(shown.back(), " Attendere Avvio Procedura .......");
+  Application->DestroyComponents();
+}
+
+TEST_F(BrontelRun, ARefusedLoginShowsDisconnectedThenLaunches) {
+  ServeRelease("2.0");
+  Local("Merindo_SQL_Dalvessa.Exe", kInstalledProduct);
+  RunLauncher(R"([{"on": "PASS", "reply": "530 Login incorrect."}])");
+  EXPECT_EQ(Shown(), (Lines{" Connessione in Corso .....", " Disconnesso", " Attendere Avvio Procedura ......."}));
+  EXPECT_EQ(form_->Product(0), "");  // the list was never filled
+  EXPECT_EQ(observe::startedPrograms().size(), 1u);
+  Application->DestroyComponents();
+}
+
+// The server closes the connection instead of answering the first CWD: the
+// client learns it while it waits for the reply.
+const char* const kCloseAtFirstCwd = R"([{"on": "CWD", "reply": [], "close": true}])";
+
+TEST_F(BrontelRun, TheConnectionClosedAfterLoginSkipsEveryOperationButCompletesTheRows) {
+  // The version compared is the Versione.Txt already in the folder.
+  Local("Versione.Txt", "3.0");
+  Local("VersioneAttuale.Txt", "1.0");
+  RunLauncher(kCloseAtFirstCwd);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(form_->Row(row)->ImageIndex(), 0) << row;
+  EXPECT_EQ(form_->Version(0), "3.0");
+  EXPECT_EQ(observe::beeps().size(), 3u);
+  const Lines shown = Shown();
+  EXPECT_NE(std::find(shown.begin(), shown.end(), " Disconnesso"), shown.end());
+  EXPECT_NE(std::find(shown.begin(), shown.end(), " Aggiornamento Terminato Correttamente"), shown.end());
+  EXPECT_FALSE(fs::exists(Work() / "Quillane.Exe"));
+  Application->DestroyComponents();
+}
+
+TEST_F(BrontelRun, WithoutAnyVersionFileTheReadFailsAndTheRunLaunches) {
+  RunLauncher(kCloseAtFirstCwd);
+  EXPECT_EQ(form_->Status(), " Attendere Avvio Procedura .......");
+  EXPECT_TRUE(observe::beeps().empty());
+  EXPECT_TRUE(observe::startedPrograms().empty());  // no product anywhere
+  Application->DestroyComponents();
+}
+
+// ------------------------------------------------------------------ pieces
+
+TEST(ProgressPosition, IsExactForAnyTwo32BitCountsAndCappedAt100) {
+  struct Case {
+    std::int32_t received, total;
+    std::optional<int> position;
+  };
+  const Case cases[] = {
+      {12288, 1048576, 1},       {524288, 1048576, 50},   {1048575, 1048576, 99},
+      {1048576, 1048576, std::nullopt},                  // the last block leaves the bar
+      {5000, 0, std::nullopt},                           // no size announced
+      {2000, 1000, 100},                                 // more than announced
+      {INT32_MAX - 1, INT32_MAX, 99},                    // the product needs 64 bits
+      {INT32_MAX, 1, 100},                               {0, 7, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ProgressPosition(c.received, c.total), c.position) << c.received << "/" << c.total;
+}
+
+TEST(TX_Brontel, FormCreateReadsTheDirectoryStripsTheSystemMenuAndPicksProfileB) {
+  TX_Brontel form(nullptr);
+  EXPECT_EQ(form.DirCorrente, fs::current_path().string());
+  EXPECT_EQ(form.ProfiloServer, "B");
+  EXPECT_EQ(form.RigaCorrente, 0);
+  EXPECT_EQ(GetMenuItemCount(GetSystemMenu(form.Handle(), FALSE)), 0);
+  EXPECT_EQ(Application->Title(), "Cavenor S.R.L. Software Update");
+  EXPECT_TRUE(form.TimerConnessione->Enabled());
+  EXPECT_FALSE(form.TimerAvvia->Enabled());
+  EXPECT_FALSE(form.TimerDownload->Enabled());
+  EXPECT_EQ(form.TimerDownload->Interval(), 300u);
+}
+
+TEST(TX_Brontel, ALongCurrentDirectoryIsCutTo255Characters) {
+  const fs::path saved = fs::current_path();
+  fs::path deep = fs::temp_directory_path() / ("brontel-deep-" + std::to_string(::getpid()));
+  const fs::path top = deep;
+  while (deep.string().size() < 258) deep /= std::string(std::min<std::size_t>(40, 258 - deep.string().size()), 'd');
+  fs::create_directories(deep);
+  fs::current_path(deep);
+  {
+    TX_Brontel form(nullptr);
+    EXPECT_EQ(form.DirCorrente, deep.string().substr(0, 255));
+  }
+  fs::current_path(saved);
+  fs::remove_all(top);
+}
+
+TEST(TX_Brontel, TheGaugeCyclesThroughItsFiveFramesAndLeavesOtherIconsAlone) {
+  TX_Brontel form(nullptr);
+  form.RigaCorrente = 1;
+  TListItem* row = form.ListaProdotti->Items()->Item(1);
+  row->SetImageIndex(1);
+  std::vector<int> frames;
+  for (int i = 0; i < 6; ++i) {
+    form.TimerDownloadTimer(nullptr);
+    frames.push_back(row->ImageIndex());
+  }
+  EXPECT_EQ(frames, (std::vector<int>{2, 3, 4, 5, 1, 2}));
+  for (int unchanged : {0, 6, -1}) {
+    row->SetImageIndex(unchanged);
+    form.TimerDownloadTimer(nullptr);
+    EXPECT_EQ(row->ImageIndex(), unchanged);
+  }
+}
+
+TEST(TX_Brontel, TheSentBytesTextGoesToTheOnlyPanel) {
+  TX_Brontel form(nullptr);
+  form.FtpClient1PacketSent(nullptr);
+  EXPECT_EQ(form.Help_Stato->Panels()->Items(0)->Text(), " 0 Bytes di 0 Trasferiti");
+}
+
+}  // namespace
