@@ -4,6 +4,7 @@
 #include "app/Brontel.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
+#include "classlib/Jpeg.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/Timer.h"
 #include "net/ftp/FtpClient.h"
@@ -50,7 +51,7 @@ void TX_Brontel::LoadStoredSettings() {
   Image2->SetStretch(true);
   Image2->SetTransparent(true);
   const AssetData picture = Illustration();
-  Image2->Picture()->LoadFromMemory(picture.data, picture.size);
+  Image2->Picture()->LoadFromMemory<TJPEGImage>(picture.data, picture.size);
 
   ListaProdotti = new TListView(this);
   ListaProdotti->SetParent(this);
