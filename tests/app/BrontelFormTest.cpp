@@ -1,0 +1,71 @@
+// The window's pieces that need no server: its creation, the icon
+// animation, the sent-bytes text.
+#include "app/Brontel.h"
+
+#include "classlib/Application.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/Timer.h"
+#include "platform/Win32.h"
+#include "widgets/FxStatusBar.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(TX_Brontel, FormCreateReadsTheDirectoryStripsTheSystemMenuAndPicksProfileB) {
+  TX_Brontel form(nullptr);
+  EXPECT_EQ(form.DirCorrente, fs::current_path().string());
+  EXPECT_EQ(form.ProfiloServer, "B");
+  EXPECT_EQ(form.RigaCorrente, 0);
+  EXPECT_EQ(GetMenuItemCount(GetSystemMenu(form.Handle(), FALSE)), 0);
+  EXPECT_EQ(Application->Title(), "Cavenor S.R.L. Software Update");
+  EXPECT_TRUE(form.TimerConnessione->Enabled());
+  EXPECT_FALSE(form.TimerAvvia->Enabled());
+  EXPECT_FALSE(form.TimerDownload->Enabled());
+  EXPECT_EQ(form.TimerDownload->Interval(), 300u);
+}
+
+TEST(TX_Brontel, ALongCurrentDirectoryIsCutTo255Characters) {
+  const fs::path saved = fs::current_path();
+  fs::path deep = fs::temp_directory_path() / ("brontel-deep-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+  const fs::path top = deep;
+  while (deep.string().size() < 258) deep /= std::string(std::min<std::size_t>(40, 258 - deep.string().size()), 'd');
+  fs::create_directories(deep);
+  fs::current_path(deep);
+  {
+    TX_Brontel form(nullptr);
+    EXPECT_EQ(form.DirCorrente, deep.string().substr(0, 255));
+  }
+  fs::current_path(saved);
+  fs::remove_all(top);
+}
+
+TEST(TX_Brontel, TheGaugeCyclesThroughItsFiveFramesAndLeavesOtherIconsAlone) {
+  TX_Brontel form(nullptr);
+  form.RigaCorrente = 1;
+  TListItem* row = form.ListaProdotti->Items()->Item(1);
+  row->SetImageIndex(1);
+  std::vector<int> frames;
+  for (int i = 0; i < 6; ++i) {
+    form.TimerDownloadTimer(nullptr);
+    frames.push_back(row->ImageIndex());
+  }
+  EXPECT_EQ(frames, (std::vector<int>{2, 3, 4, 5, 1, 2}));
+  for (int unchanged : {0, 6, -1}) {
+    row->SetImageIndex(unchanged);
+    form.TimerDownloadTimer(nullptr);
+    EXPECT_EQ(row->ImageIndex(), unchanged);
+  }
+}
+
+TEST(TX_Brontel, TheSentBytesTextGoesToTheOnlyPanel) {
+  TX_Brontel form(nullptr);
+  form.FtpClient1PacketSent(nullptr);
+  EXPECT_EQ(form.Help_Stato->Panels()->Items(0)->Text(), " 0 Bytes di 0 Trasferiti");
+}
+
+}  // namespace
