@@ -2,7 +2,7 @@
 """Runs Debian's vsftpd in the foreground as the tests' interoperability peer.
 
     /usr/bin/python3 vsftpd_server.py --root DIR [--host 127.0.0.1] [--port 0]
-        [--user NAME --password TEXT] [--log FILE]
+        [--user NAME --password TEXT] [--log FILE] [--max-rate BYTES]
 
 Serves DIR read-only, plain FTP without TLS, active and passive mode. The
 login "anonymous" (also "ftp") always works and needs no password: vsftpd
@@ -15,6 +15,9 @@ unprivileged user, so DIR and what is in it are made world-readable.
 Port 0 picks a free port. Once vsftpd listens, the first stdout line is
 "PORT <number>". SIGTERM (or the end of the process that started this one)
 stops vsftpd and its sessions and removes the configuration.
+
+--max-rate limits each transfer to BYTES per second (a demonstration that a
+person can follow); 0, the default, is no limit.
 
 --log FILE is vsftpd's protocol log: every command appears on a line
   ... FTP command: Client "127.0.0.1", "RETR f.bin"
@@ -92,7 +95,8 @@ def _readable_by_all(root):
 
 
 class Vsftpd:
-    def __init__(self, root, host, port, user, password, log):
+    def __init__(self, root, host, port, user, password, log, max_rate=0):
+        self.max_rate = max_rate
         self.root = os.path.abspath(root)
         self.host = host
         self.port = port
@@ -117,6 +121,8 @@ class Vsftpd:
                       "local_root=" + self.root, "chroot_local_user=YES", "allow_writeable_chroot=YES"]
         else:
             lines += ["local_enable=NO"]
+        if self.max_rate:
+            lines += ["anon_max_rate=%d" % self.max_rate, "local_max_rate=%d" % self.max_rate]
         if self.log:
             lines += ["vsftpd_log_file=" + self.log, "log_ftp_protocol=YES", "xferlog_enable=YES",
                       "xferlog_std_format=NO", "syslog_enable=NO"]
@@ -195,6 +201,7 @@ def main(argv=None):
     parser.add_argument("--user")
     parser.add_argument("--password", default="")
     parser.add_argument("--log")
+    parser.add_argument("--max-rate", type=int, default=0)
     args = parser.parse_args(argv)
     if args.user in ("anonymous", "ftp"):
         args.user = None
@@ -202,7 +209,7 @@ def main(argv=None):
     _set_parent_death_signal()
     signal.signal(signal.SIGTERM, _stop)
     signal.signal(signal.SIGINT, _stop)
-    server = Vsftpd(args.root, args.host, args.port, args.user, args.password, args.log)
+    server = Vsftpd(args.root, args.host, args.port, args.user, args.password, args.log, args.max_rate)
     try:
         port = server.start()
         print("PORT %d" % port, flush=True)

@@ -163,12 +163,13 @@ class VsftpdServer(ServerProcess):
     "anonymous" logs in without a password; any other user/password pair is an
     account of this server only."""
 
-    def __init__(self, user="anonymous", password="", **kwargs):
+    def __init__(self, user="anonymous", password="", max_rate=0, **kwargs):
         super().__init__(user=user, password=password, **kwargs)
+        self.max_rate = max_rate
 
     def command(self):
         cmd = [PYTHON, str(SERVERS / "vsftpd_server.py"), "--root", self.root, "--host", self.host,
-               "--port", str(self.port), "--log", self.log_path]
+               "--port", str(self.port), "--log", self.log_path, "--max-rate", str(self.max_rate)]
         if self.user not in ("anonymous", "ftp"):
             cmd += ["--user", self.user, "--password", self.password]
         return cmd
