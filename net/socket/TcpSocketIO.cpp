@@ -145,7 +145,13 @@ std::string TTcpSocket::ReadLn() {
     const std::size_t gathered = line.size();
     if (gathered == kSocketBufferSize) throw ESockError("Socket readln line too long");
     const int n = recv(SocketHandle, Buffer + gathered, static_cast<int>(kSocketBufferSize - gathered), MSG_PEEK);
-    if (n == 0) return {};  // the peer closed
+    if (n == 0) {
+      // The peer closed. Its close notification is handled before returning,
+      // so that a caller who finds an empty line also finds the component
+      // disconnected, whether the close was seen here or in a wait.
+      Application->ProcessMessages();
+      return {};
+    }
     if (n > 0) {
       if (const void* lf = std::memchr(Buffer + gathered, '\n', static_cast<std::size_t>(n))) {
         lineFeed = static_cast<std::size_t>(static_cast<const char*>(lf) - Buffer);

@@ -114,6 +114,21 @@ TEST(TTcpSocketReadLn, AConnectionThatEndsBeforeALineFeedGivesAnEmptyLine) {
   EXPECT_EQ(closing.socket.ReadLn(), "");
 }
 
+TEST(TTcpSocketReadLn, AnEmptyLineAtTheEndOfTheStreamLeavesTheComponentDisconnected) {
+  int disconnects = 0;
+  ConnectedSocket c([](PeerConnection& p) { p.receiveLine(); });  // then closes
+  c.socket.OnDisconnect = [&](TObject*) { ++disconnects; };
+  c.socket.Writeln("QUIT");
+  // Wait until the close has arrived but do not process it, as when a reply
+  // is awaited right after the peer went away.
+  for (int i = 0; i < 5000 && !c.peer.finished(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(c.socket.Connected);
+  EXPECT_EQ(c.socket.ReadLn(), "");
+  EXPECT_FALSE(c.socket.Connected);
+  EXPECT_EQ(disconnects, 1);
+}
+
 TEST(TTcpSocketReadLn, ALineLongerThanTheBufferIsAnErrorAndNothingOverflows) {
   ConnectedSocket c([](PeerConnection& p) {
     p.send(std::string(70000, 'a') + "\n");
