@@ -128,7 +128,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FirewallCase{TFirewallType::FTUser, {"USER test@ftp.example.invalid", "PASS secret"}},
         FirewallCase{TFirewallType::FtOpen, {"OPEN ftp.example.invalid", "USER test", "PASS secret"}},
-        FirewallCase{TFirewallType::FtSite, {"SITE ftp.example.invalid", "USER test", "PASS secret"}}));
+        FirewallCase{TFirewallType::FtSite, {"SITE ftp.example.invalid", "USER test", "PASS secret"}}),
+    [](const ::testing::TestParamInfo<FirewallCase>& info) {
+      switch (info.param.type) {
+        case TFirewallType::FTUser: return "FTUser";
+        case TFirewallType::FtOpen: return "FtOpen";
+        case TFirewallType::FtSite: return "FtSite";
+      }
+      return "Unknown";
+    });
 
 TEST(FtpLogin, WithoutProxyTheFirewallTypeHasNoEffectButFirewallAuthenticationRunsFirst) {
   FtpServerProcess server(FtpServerOptions::Scripted(R"([
