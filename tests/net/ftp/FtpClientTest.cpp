@@ -129,8 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
         FirewallCase{TFirewallType::FTUser, {"USER test@ftp.example.invalid", "PASS secret"}},
         FirewallCase{TFirewallType::FtOpen, {"OPEN ftp.example.invalid", "USER test", "PASS secret"}},
         FirewallCase{TFirewallType::FtSite, {"SITE ftp.example.invalid", "USER test", "PASS secret"}}),
-    [](const ::testing::TestParamInfo<FirewallCase>& info) {
-      switch (info.param.type) {
+    [](const ::testing::TestParamInfo<FirewallCase>& variant) {
+      switch (variant.param.type) {
         case TFirewallType::FTUser: return "FTUser";
         case TFirewallType::FtOpen: return "FtOpen";
         case TFirewallType::FtSite: return "FtSite";
