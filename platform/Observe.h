@@ -9,6 +9,9 @@
 //   cursor <resource id>
 //   start <pid> show=<command> dir=<directory> <program path>
 //   start-failed <code> <program path>
+//   paint <monotonic ns> <process CPU ns> <window title>
+//     (the end of the first paint of a top-level window: the monotonic clock,
+//     CLOCK_MONOTONIC on Linux, and the CPU time the process had used)
 // The program itself reads no environment; only the platform's observation
 // does.
 #pragma once
@@ -61,10 +64,19 @@ struct StartedProgram {
   int pid;
 };
 
+// The end of the first paint (EndPaint) of a top-level window.
+struct FirstPaint {
+  std::string title;
+  std::int64_t monotonicNs;  // std::chrono::steady_clock
+  std::int64_t cpuNs;        // CPU time of the process so far
+};
+
 // MessageBeep types, in order.
 std::vector<unsigned> beeps();
 // Programs started through ShellExecuteA, in order.
 std::vector<StartedProgram> startedPrograms();
+// First paints of top-level windows, in order (one per window).
+std::vector<FirstPaint> firstPaints();
 // The resource id of the cursor last set with SetCursor (32512 the arrow,
 // 32650 the application-starting cursor), 0 when none was set.
 int currentCursor();
@@ -76,5 +88,6 @@ void recordBeep(unsigned type);
 void recordCursor(int resourceId);
 void recordStart(const StartedProgram& program);
 void recordStartFailure(int code, const std::string& path);
+void recordFirstPaint(const std::string& title);
 
 }  // namespace observe

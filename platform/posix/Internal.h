@@ -90,6 +90,7 @@ struct Window {
   bool needsPaint = false;
   RECT updateRect{};  // what WM_PAINT must paint (client coordinates)
   bool destroying = false;
+  bool painted = false;  // its first paint ended (observed for top-level windows)
   bool maximized = false;
   // What the window shows: client-size rows of 0xAARRGGBB pixels, top row
   // first, written by SetDIBitsToDevice (empty until the first write).

@@ -2,8 +2,10 @@
 // trace file.
 #include "platform/Observe.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 
 namespace observe {
@@ -13,6 +15,7 @@ namespace {
 std::mutex gMutex;
 std::vector<unsigned> gBeeps;
 std::vector<StartedProgram> gStarted;
+std::vector<FirstPaint> gFirstPaints;
 int gCursor = 0;
 
 void trace(const std::string& line) {
@@ -36,6 +39,11 @@ std::vector<StartedProgram> startedPrograms() {
   return gStarted;
 }
 
+std::vector<FirstPaint> firstPaints() {
+  std::lock_guard lock(gMutex);
+  return gFirstPaints;
+}
+
 int currentCursor() {
   std::lock_guard lock(gMutex);
   return gCursor;
@@ -45,6 +53,7 @@ void reset() {
   std::lock_guard lock(gMutex);
   gBeeps.clear();
   gStarted.clear();
+  gFirstPaints.clear();
   gCursor = 0;
 }
 
@@ -70,6 +79,15 @@ void recordStart(const StartedProgram& program) {
 void recordStartFailure(int code, const std::string& path) {
   std::lock_guard lock(gMutex);
   trace("start-failed " + std::to_string(code) + " " + path);
+}
+
+void recordFirstPaint(const std::string& title) {
+  const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
+  const std::int64_t cpuNs = static_cast<std::int64_t>(std::clock()) * (1000000000 / CLOCKS_PER_SEC);
+  std::lock_guard lock(gMutex);
+  gFirstPaints.push_back(FirstPaint{title, static_cast<std::int64_t>(now.count()), cpuNs});
+  trace("paint " + std::to_string(now.count()) + " " + std::to_string(cpuNs) + " " + title);
 }
 
 }  // namespace observe

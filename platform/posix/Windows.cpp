@@ -1,5 +1,6 @@
 // Window classes, windows, per-window data, the default window procedure and
 // the system menu.
+#include "platform/Observe.h"
 #include "platform/posix/Internal.h"
 
 #include <algorithm>
@@ -389,7 +390,14 @@ HDC WINAPI BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
   return reinterpret_cast<HDC>(hwnd);
 }
 
-BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT*) { return TRUE; }
+BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT*) {
+  Window* w = findWindow(hwnd);
+  if (w && !w->painted && !w->parent) {
+    w->painted = true;
+    observe::recordFirstPaint(w->title);
+  }
+  return TRUE;
+}
 
 HMENU WINAPI GetSystemMenu(HWND hwnd, BOOL revert) {
   Window* w = findWindow(hwnd);

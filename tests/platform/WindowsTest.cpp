@@ -1,7 +1,11 @@
 #include "platform/Win32.h"
+#include "platform/Observe.h"
 #include "tests/support/RecordingWindow.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
 
 namespace {
 
@@ -60,6 +64,42 @@ TEST(Windows, DestroyWindowSendsDestroyAndInvalidatesTheHandleForGood) {
   HWND second = CreateWindowExA(0, "DestroyCounting", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   EXPECT_NE(first, second);  // handles are never reused
   DestroyWindow(second);
+}
+
+// The start-up benchmark takes the first paint of the launcher's window from
+// this record (its trace line): one per top-level window, when the first
+// EndPaint is done.
+TEST(Windows, OnlyTheFirstPaintOfATopLevelWindowIsObserved) {
+  auto now = [] {
+    return static_cast<std::int64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                         std::chrono::steady_clock::now().time_since_epoch())
+                                         .count());
+  };
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = &PlainProc;  // paints with BeginPaint and EndPaint
+  wc.lpszClassName = "FirstPaintObserved";
+  RegisterClassA(&wc);
+  observe::reset();
+  const std::int64_t before = now();
+  HWND top = CreateWindowExA(0, "FirstPaintObserved", "Top", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr,
+                             nullptr, nullptr);
+  HWND child = CreateWindowExA(0, "FirstPaintObserved", "Child", WS_CHILD | WS_VISIBLE, 0, 0, 5, 5, top, nullptr,
+                               nullptr, nullptr);
+  ASSERT_TRUE(top && child);
+  EXPECT_TRUE(observe::firstPaints().empty());  // created, not painted yet
+  UpdateWindow(child);
+  UpdateWindow(top);
+  InvalidateRect(top, nullptr, FALSE);
+  UpdateWindow(top);
+  const std::int64_t after = now();
+  const auto paints = observe::firstPaints();
+  ASSERT_EQ(paints.size(), 1u);
+  EXPECT_EQ(paints[0].title, "Top");
+  EXPECT_LE(before, paints[0].monotonicNs);
+  EXPECT_LE(paints[0].monotonicNs, after);
+  EXPECT_GT(paints[0].cpuNs, 0);
+  DestroyWindow(child);
+  DestroyWindow(top);
 }
 
 TEST(SystemMenu, DeletingByCommandRemovesExactlyThoseItems) {
