@@ -18,10 +18,34 @@ namespace {
 // index that folder by default.
 constexpr const char* kFaceFolder = "/usr/share/wine/fonts";
 
-// "MS Sans Serif" there is a TrueType file holding bitmap strikes only, and
-// Debian's configuration rejects faces that cannot scale; the program accepts
-// that one face by name (its other formats stay rejected).
-constexpr const char* kAppConfig = R"(<?xml version="1.0"?>
+// The program's own configuration: the faces of that folder alone, with the
+// selection rules of Debian's configuration (faces that cannot scale are
+// rejected) except that the one "MS Sans Serif" file there, a TrueType file
+// holding bitmap strikes only, is accepted by name (its other formats stay
+// rejected). Font caches are those of the system, so nothing is scanned.
+// Looking up the window's faces here spares reading the system's
+// configuration (some sixty files) at start-up; a family that is not in the
+// folder is looked up through the system's configuration, which also knows
+// that folder, so that any sans face stands in for it.
+std::string OwnConfig() {
+  return std::string(R"(<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
+<fontconfig>
+  <dir>)") + kFaceFolder + R"(</dir>
+  <cachedir>/var/cache/fontconfig</cachedir>
+  <cachedir prefix="xdg">fontconfig</cachedir>
+  <cachedir>~/.fontconfig</cachedir>
+  <selectfont>
+    <rejectfont>
+      <pattern><patelt name="scalable"><bool>false</bool></patelt></pattern>
+    </rejectfont>
+  </selectfont>
+</fontconfig>
+)";
+}
+
+// Added to both configurations.
+constexpr const char* kAcceptConfig = R"(<?xml version="1.0"?>
 <!DOCTYPE fontconfig SYSTEM "fonts.dtd">
 <fontconfig>
   <selectfont>
@@ -43,56 +67,89 @@ struct Match {
   int index = 0;
 };
 
+const FcChar8* Text(const char* text) { return reinterpret_cast<const FcChar8*>(text); }
+
+bool sameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
 class Engine {
  public:
   Engine() {
     if (FT_Init_FreeType(&library_) != 0) library_ = nullptr;
-    config_ = FcInitLoadConfigAndFonts();
-    if (config_) {
-      FcConfigParseAndLoadFromMemory(config_, reinterpret_cast<const FcChar8*>(kAppConfig), FcFalse);
-      FcConfigAppFontAddDir(config_, reinterpret_cast<const FcChar8*>(kFaceFolder));
+    own_ = FcConfigCreate();
+    if (own_ && (!FcConfigParseAndLoadFromMemory(own_, Text(OwnConfig().c_str()), FcFalse) ||
+                 !FcConfigParseAndLoadFromMemory(own_, Text(kAcceptConfig), FcFalse) || !FcConfigBuildFonts(own_))) {
+      FcConfigDestroy(own_);
+      own_ = nullptr;
     }
   }
   ~Engine() {
     instances.clear();
     if (library_) FT_Done_FreeType(library_);
-    if (config_) FcConfigDestroy(config_);
+    if (own_) FcConfigDestroy(own_);
+    if (system_) FcConfigDestroy(system_);
   }
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
   FT_Library library() const { return library_; }
 
-  // The best face for the family, or any sans face when the family is not
-  // installed (fontconfig's own substitution). Empty file when none.
-  Match Find(const std::string& family, bool bold, bool italic) const {
+  // The best face of the family in the program's folder, else (the family is
+  // not installed there) the best face through the system's configuration,
+  // which is any sans face when the family is not installed at all. Empty
+  // file when none.
+  Match Find(const std::string& family, bool bold, bool italic) {
     Match match;
-    if (!config_) return match;
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
-    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcConfigSubstitute(config_, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* found = FcFontMatch(config_, pattern, &result);
-    if (found) {
-      FcChar8* file = nullptr;
-      if (FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch && file)
-        match.file = reinterpret_cast<const char*>(file);
-      FcPatternGetInteger(found, FC_INDEX, 0, &match.index);
-      FcPatternDestroy(found);
+    if (own_ && Lookup(own_, family, nullptr, bold, italic, match)) return match;
+    if (!system_) {
+      system_ = FcInitLoadConfigAndFonts();
+      if (system_) {
+        FcConfigParseAndLoadFromMemory(system_, Text(kAcceptConfig), FcFalse);
+        FcConfigAppFontAddDir(system_, Text(kFaceFolder));
+      }
     }
-    FcPatternDestroy(pattern);
+    if (system_) Lookup(system_, family, "sans-serif", bold, italic, match);
     return match;
   }
 
   std::vector<std::unique_ptr<FontInstance>> instances;
 
  private:
+  // The best match in config for family (then fallback, when given). Without
+  // a fallback only a face of that very family counts (true).
+  static bool Lookup(FcConfig* config, const std::string& family, const char* fallback, bool bold, bool italic,
+                     Match& match) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, Text(family.c_str()));
+    if (fallback) FcPatternAddString(pattern, FC_FAMILY, Text(fallback));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* found = FcFontMatch(config, pattern, &result);
+    bool matched = false;
+    if (found) {
+      FcChar8* name = nullptr;
+      for (int i = 0; !matched && FcPatternGetString(found, FC_FAMILY, i, &name) == FcResultMatch; ++i)
+        matched = fallback || sameName(reinterpret_cast<const char*>(name), family);
+      FcChar8* file = nullptr;
+      if (matched && FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch && file) {
+        match.file = reinterpret_cast<const char*>(file);
+        FcPatternGetInteger(found, FC_INDEX, 0, &match.index);
+      }
+      FcPatternDestroy(found);
+    }
+    FcPatternDestroy(pattern);
+    return matched;
+  }
+
   FT_Library library_ = nullptr;
-  FcConfig* config_ = nullptr;
+  FcConfig* own_ = nullptr;     // the program's folder
+  FcConfig* system_ = nullptr;  // the system's configuration, read on first need
 };
 
 Engine& engine() {
@@ -108,11 +165,6 @@ constexpr char16_t kCp1252High[32] = {
 
 int roundDiv(long long a, long long b) { return static_cast<int>((2 * a + b) / (2 * b)); }
 
-bool sameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 }  // namespace
 
