@@ -6,8 +6,10 @@
 bench/run builds BUILD_DIR in the release configuration and calls this. Every figure is the
 median of N rounds with the spread (lowest and highest) beside it; within a
 round every contender runs once, in an order that rotates from round to round,
-so that a slow spell of the shared machine falls on all of them alike. One
-untimed warm-up round comes first (page cache, binaries, server start).
+so that a slow spell of the shared machine falls on all of them alike. A ratio
+is that of the medians, with the lowest and highest ratio within one round
+beside it. One untimed warm-up round comes first (page cache, binaries,
+server start).
 
 1. transfer: TFtpClient.Download (bench/ftp-download-bench), curl -P and
    Python's ftplib in active mode fetch the same file from vsftpd on loopback.
@@ -125,6 +127,13 @@ class Series:
     def text(self, scale=1.0, digits=3):
         lo, hi = min(self.values) * scale, max(self.values) * scale
         return "%.*f [%.*f-%.*f]" % (digits, self.median * scale, digits, lo, digits, hi)
+
+
+def ratio_text(series, base):
+    """The ratio of the medians, with the lowest and highest ratio of the two
+    within one round beside it."""
+    per_round = [a / b for a, b in zip(series.values, base.values)]
+    return "%.2f [%.2f-%.2f]" % (series.median / base.median, min(per_round), max(per_round))
 
 
 def rotated(items, round_index):
@@ -249,14 +258,13 @@ def bench_transfer(args, report, work):
     report.say()
     report.say("1. Transfer: one %d MiB file, active mode, vsftpd on loopback (whole process, from outside)"
                % args.size_mib)
-    base_wall, base_cpu = wall["curl -P"].median, cpu["curl -P"].median
     rows = []
     for name in names:
-        rows.append([name, wall[name].text(), cpu[name].text(), "%.2f" % (wall[name].median / base_wall),
-                     "%.2f" % (cpu[name].median / base_cpu)])
+        rows.append([name, wall[name].text(), cpu[name].text(), ratio_text(wall[name], wall["curl -P"]),
+                     ratio_text(cpu[name], cpu["curl -P"])])
     report.table(["program", "wall s", "CPU s", "wall/curl", "CPU/curl"], rows)
-    rw = wall[names[0]].median / base_wall
-    rc = cpu[names[0]].median / base_cpu
+    rw = wall[names[0]].median / wall["curl -P"].median
+    rc = cpu[names[0]].median / cpu["curl -P"].median
     report.say("  Download alone, inside the program: wall %s s, CPU %s s" % (inside["wall"].text(),
                                                                            inside["cpu"].text()))
     report.say("  target: wall/curl <= 1.0 (%s), CPU/curl <= 1.5 (%s)" % (verdict(rw, 1.0), verdict(rc, 1.5)))
@@ -344,11 +352,11 @@ def bench_launcher(args, report, work):
     report.say("2. Whole launcher: update of a %d MiB product and two files (1 MiB, 340 KiB), headless, vsftpd"
                % args.size_mib)
     report.say("   in a network namespace; transfer phase = first file created to last byte written")
-    base = phase["curl -P"].median
-    rows = [[n, phase[n].text(), "%.2f" % (phase[n].median / base), cpu[n].text(), rss[n].text(1, 1),
-             total[n].text()] for n in names]
-    report.table(["program", "transfer s", "ratio", "CPU s (process)", "peak RSS MiB", "process wall s"], rows)
-    ratio = phase[names[0]].median / base
+    rows = [[n, phase[n].text(), ratio_text(phase[n], phase["curl -P"]), cpu[n].text(),
+             rss[n].text(1, 1), total[n].text()] for n in names]
+    report.table(["program", "transfer s", "ratio to curl", "CPU s (process)", "peak RSS MiB", "process wall s"],
+                 rows)
+    ratio = phase[names[0]].median / phase["curl -P"].median
     peak = max(rss[names[0]].values)
     report.say("  target: transfer/curl <= 1.2 (%s); peak resident memory <= 24 MiB (highest %.1f MiB: %s)"
                % (verdict(ratio, 1.2), peak, verdict(peak, 24)))
@@ -366,19 +374,20 @@ def bench_feedback(args, report, work):
     run_measured([str(program), "--benchmark_repetitions=%d" % args.rounds, "--benchmark_format=json",
                   "--benchmark_out=%s" % out, "--benchmark_out_format=json"], env=headless_env(), timeout=600)
     data = json.loads(out.read_text())
-    per_name = {}
+    scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3}
+    real, cpu = {}, {}
     for b in data["benchmarks"]:
         if b.get("run_type") == "iteration":
-            per_name.setdefault(b["run_name"], Series()).add(b["real_time"] / 1000.0 if b["time_unit"] == "ns"
-                                                              else b["real_time"])
+            real.setdefault(b["run_name"], Series()).add(b["real_time"] * scale[b["time_unit"]])
+            cpu.setdefault(b["run_name"], Series()).add(b["cpu_time"] * scale[b["time_unit"]])
     report.say()
     report.say("3. Feedback: one OnPacketRecvd of the main window, headless (Google Benchmark, microseconds)")
-    rows = [[name, s.text(digits=2)] for name, s in per_name.items()]
-    report.table(["case", "us per block"], rows)
-    main = per_name.get("BM_PacketRecvd_Download")
+    rows = [[name, real[name].text(digits=2), cpu[name].text(digits=2)] for name in real]
+    report.table(["case", "us per block", "CPU us per block"], rows)
+    main = real.get("BM_PacketRecvd_Download")
     if main:
         report.say("  target: <= 25 us per received block (%s)" % verdict(main.median, 25))
-    report.results["feedback"] = {n: s.values for n, s in per_name.items()}
+    report.results["feedback_us"] = {n: {"real": real[n].values, "cpu": cpu[n].values} for n in real}
 
 
 # ---------------------------------------------------------------- 4. startup
@@ -447,7 +456,7 @@ BENCHMARKS = {
 def main(argv=None):
     parser = argparse.ArgumentParser(description="The launcher's benchmarks against their peers.")
     parser.add_argument("--build", required=True)
-    parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--rounds", type=int, default=9)
     parser.add_argument("--size-mib", type=int, default=256)
     parser.add_argument("--only", default=",".join(BENCHMARKS))
     parser.add_argument("--json")
