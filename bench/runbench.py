@@ -1,7 +1,7 @@
 """Runs the launcher's benchmarks against their peers and prints one table.
 
     /usr/bin/python3 bench/runbench.py --build BUILD_DIR [--rounds N] [--size-mib 256]
-        [--only transfer,launcher,feedback,startup] [--json FILE]
+        [--only transfer,launcher,feedback,startup] [--json FILE] [--strict]
 
 bench/run builds BUILD_DIR in the release configuration and calls this. Every figure is the
 median of N rounds with the spread (lowest and highest) beside it; within a
@@ -460,6 +460,7 @@ def main(argv=None):
     parser.add_argument("--size-mib", type=int, default=256)
     parser.add_argument("--only", default=",".join(BENCHMARKS))
     parser.add_argument("--json")
+    parser.add_argument("--strict", action="store_true", help="a benchmark whose programs are not built fails")
     args = parser.parse_args(argv)
     chosen = [b.strip() for b in args.only.split(",") if b.strip()]
     for b in chosen:
@@ -482,6 +483,7 @@ def main(argv=None):
             if missing:
                 report.say()
                 report.say("%s: skipped, %s not built" % (name, ", ".join(missing)))
+                failed = failed or args.strict
                 continue
             try:
                 function(args, report, work)
