@@ -22,7 +22,6 @@
 
 struct HWND__;
 
-
 namespace observe {
 
 // Writes width x height pixels as an 8-bit RGB PNG file. Pixels are 32-bit
@@ -47,6 +46,10 @@ struct WindowView {
   // What the window shows: width x height 0xAARRGGBB pixels, top row first;
   // empty until something was drawn into it.
   std::vector<std::uint32_t> pixels;
+  // A window of the desktop stands for it (false without a display), and
+  // how often its pixels were brought to the screen.
+  bool onDesktop = false;
+  int frames = 0;
 };
 
 // The window's state, or false when there is no such window.
@@ -56,6 +59,17 @@ bool viewWindow(HWND__* hwnd, WindowView& view);
 // there is no such window, nothing was drawn into it yet, or the file cannot
 // be written.
 bool captureWindow(HWND__* hwnd, const std::string& path);
+
+// Capture of a running program: when the environment variable
+// WIN32_PLATFORM_CAPTURE_DIR names a folder, each SIGUSR1 the process
+// receives writes every visible top-level window of the program that has
+// been drawn into as <folder>/capture-<n>-<k>.png, n counting the requests
+// from 1 and k the windows from 1 in creation order. The files are written
+// by the GUI thread between two messages and appear whole (written under
+// another name, then renamed). The handler is in place once the program has
+// created its first window (before it shows one).
+
+// ---------------------------------------------------- sounds, cursors, programs
 
 struct StartedProgram {
   std::string path;       // the program file as found on disk

@@ -91,6 +91,7 @@ int WINAPI SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD he
                 src + static_cast<std::size_t>(dibRow) * dibWidth + sx,
                 static_cast<std::size_t>(cw) * sizeof(std::uint32_t));
   }
+  displayWindowDrawn(*w, RECT{dx, dy, dx + cw, dy + ch});
   return ch;
 }
 
@@ -117,9 +118,12 @@ BOOL WINAPI DestroyIcon(HICON icon) {
 
 // Without a display the desktop is a virtual 1024 x 768 one.
 int WINAPI GetSystemMetrics(int index) {
+  int width = 1024;
+  int height = 768;
+  displayDesktopSize(width, height);
   switch (index) {
-    case SM_CXSCREEN: return 1024;
-    case SM_CYSCREEN: return 768;
+    case SM_CXSCREEN: return width;
+    case SM_CYSCREEN: return height;
     default: return 0;
   }
 }

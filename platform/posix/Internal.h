@@ -97,6 +97,11 @@ struct Window {
   std::vector<std::uint32_t> pixels;
   // The icon given with WM_SETICON (the large one when both are set).
   HICON icon = nullptr;
+  // On the desktop: the display's window (0 = none) and the area drawn since
+  // the display last showed it.
+  std::uint32_t displayId = 0;
+  RECT dirty{};
+  int frames = 0;  // times the display brought pixels to the screen
   std::shared_ptr<ThreadQueue> queue;
   std::unique_ptr<Menu> systemMenu;
 };
@@ -126,12 +131,32 @@ HWND windowNeedingPaint(ThreadQueue& queue, HWND filter);
 // Whether the window's system menu still offers the command (SC_CLOSE, ...).
 bool systemMenuHasCommand(HWND hwnd, UINT command);
 
+// The visible top-level windows of the queue's thread, in creation order.
+std::vector<HWND> shownWindows(ThreadQueue& queue);
+
 // Adds an area (client coordinates; null = all) to what WM_PAINT must paint.
 void invalidateWindow(Window& window, const RECT* area);
 
 // The pixels of an icon made with CreateIcon: width x height 0xAARRGGBB,
 // top row first. False for an unknown handle.
 bool iconPixels(HICON icon, int& width, int& height, std::vector<std::uint32_t>& pixels);
+
+// The display (Display.cpp). A visible top-level window of the thread that
+// opened it is also a window on the desktop when one can be opened; without
+// a desktop these do nothing. Windows.cpp and Gdi.cpp report every change
+// that the desktop shows.
+void displayWindowChanged(Window& window);  // visibility, title, icon, place, frame
+void displayWindowDrawn(Window& window, const RECT& area);
+void displayWindowDestroyed(Window& window);
+// The desktop's size; false when there is no desktop.
+bool displayDesktopSize(int& width, int& height);
+// The cursor shown over the program's windows (a system cursor's resource
+// id, IDC_ARROW when null).
+void displayCursor(UINT_PTR resourceId);
+
+// Capture on request (Capture.cpp): with WIN32_PLATFORM_CAPTURE_DIR set, the
+// first window a thread creates arms the capture on that thread.
+void armCapture();
 
 void addEventSource(EventSource* source);
 void removeEventSource(EventSource* source);

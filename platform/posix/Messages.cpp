@@ -40,7 +40,7 @@ void pumpSources(ThreadQueue& q, int waitMs) {
     const int hint = s->prepare(items);
     if (hint >= 0 && (waitMs < 0 || hint < waitMs)) waitMs = hint;
   }
-  if (waitMs == 0 && items.size() == 1) return;  // nothing to look at
+  if (waitMs == 0 && sources.empty()) return;  // nothing to look at
   os::poll(items.data(), items.size(), waitMs);
   if (items[0].revents & os::kPollIn) q.waker.drain();
   for (std::size_t i = 0; i < sources.size(); ++i) {

@@ -53,6 +53,17 @@ class Waker {
   int fd_;
 };
 
+// Requests by signal: after watchSignalRequests, each SIGUSR1 the process
+// receives makes the returned descriptor readable (the handler does nothing
+// else). -1 when it cannot be set up. takeSignalRequests returns how many
+// arrived since it was last called.
+int watchSignalRequests();
+int takeSignalRequests(int fd);
+
+// The value of an environment variable, empty when unset. Only the
+// platform's observation reads the environment.
+std::string environment(const char* name);
+
 // The current directory, or an empty text if it cannot be read.
 std::string currentDirectory();
 bool setCurrentDirectory(const std::string& path);

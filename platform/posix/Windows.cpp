@@ -111,6 +111,20 @@ void invalidateWindow(Window& w, const RECT* area) {
   }
 }
 
+std::vector<HWND> shownWindows(ThreadQueue& queue) {
+  std::vector<std::uint32_t> ids;
+  {
+    std::lock_guard lock(gRegistryMutex);
+    for (auto& [id, w] : gWindows)
+      if (w->queue.get() == &queue && w->visible && !w->destroying && !w->parent && !(w->style & WS_CHILD))
+        ids.push_back(id);
+  }
+  std::sort(ids.begin(), ids.end());
+  std::vector<HWND> found;
+  for (std::uint32_t id : ids) found.push_back(handleOf(id));
+  return found;
+}
+
 bool systemMenuHasCommand(HWND hwnd, UINT command) {
   std::lock_guard lock(gRegistryMutex);
   auto it = gWindows.find(idOf(hwnd));
@@ -181,14 +195,20 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   window->visible = (style & WS_VISIBLE) != 0;
   if (window->visible) invalidateWindow(*window, nullptr);
   window->queue = currentQueue();
-  std::lock_guard lock(gRegistryMutex);
-  if (gWindows.size() >= kWindowQuota) {
-    setLastError(kErrorNotEnoughQuota);
-    return nullptr;
+  Window* created = window.get();
+  HWND hwnd;
+  {
+    std::lock_guard lock(gRegistryMutex);
+    if (gWindows.size() >= kWindowQuota) {
+      setLastError(kErrorNotEnoughQuota);
+      return nullptr;
+    }
+    window->id = gNextWindowId++;
+    hwnd = handleOf(window->id);
+    gWindows.emplace(window->id, std::move(window));
   }
-  window->id = gNextWindowId++;
-  const HWND hwnd = handleOf(window->id);
-  gWindows.emplace(window->id, std::move(window));
+  armCapture();
+  if (created->visible) displayWindowChanged(*created);
   return hwnd;
 }
 
@@ -211,6 +231,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     w->proc(hwnd, WM_NCDESTROY, 0, 0);
   }
   forgetWindowMessages(*w);
+  displayWindowDestroyed(*w);
   std::lock_guard lock(gRegistryMutex);
   if (w->systemMenu) gMenus.erase(w->systemMenu->handleId);
   gWindows.erase(idOf(hwnd));
@@ -284,6 +305,7 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       if (!w) return 0;
       HICON old = w->icon;
       if (wParam == ICON_BIG || !w->icon) w->icon = reinterpret_cast<HICON>(lParam);
+      displayWindowChanged(*w);
       return reinterpret_cast<LRESULT>(old);
     }
     case WM_PAINT: {
@@ -316,6 +338,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command) {
   const bool wasVisible = w->visible;
   w->visible = command != SW_HIDE;
   if (w->visible && !wasVisible) invalidateWindow(*w, nullptr);
+  if (w->visible != wasVisible) displayWindowChanged(*w);
   return wasVisible ? TRUE : FALSE;
 }
 
@@ -346,6 +369,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT fla
     w->pixels.clear();  // a new size shows nothing until painted
     invalidateWindow(*w, nullptr);
   }
+  displayWindowChanged(*w);
   return TRUE;
 }
 
@@ -353,6 +377,7 @@ BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text) {
   Window* w = findWindow(hwnd);
   if (!w) return FALSE;
   w->title = text ? text : "";
+  displayWindowChanged(*w);
   return TRUE;
 }
 

@@ -1,0 +1,145 @@
+// The desktop through SDL2's video subsystem, software surfaces only.
+#include "platform/posix/OsDisplay.h"
+
+#include <SDL2/SDL.h>
+
+#include <cstdlib>
+
+namespace os::display {
+
+namespace {
+
+enum class State { Untried, Open, Headless };
+State gState = State::Untried;
+SDL_Cursor* gArrow = nullptr;
+SDL_Cursor* gWaitArrow = nullptr;
+
+SDL_Window* windowOf(std::uint32_t id) { return id ? SDL_GetWindowFromID(id) : nullptr; }
+
+bool set(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+}  // namespace
+
+bool open() {
+  if (gState != State::Untried) return gState == State::Open;
+  gState = State::Headless;
+  if (!set("DISPLAY") && !set("WAYLAND_DISPLAY")) return false;
+  // The program keeps its own signal handling, and closing a window is the
+  // window procedure's business, not a quit request.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  gState = State::Open;
+  return true;
+}
+
+bool isOpen() { return gState == State::Open; }
+
+bool desktopSize(int& width, int& height) {
+  if (!isOpen()) return false;
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
+  width = mode.w;
+  height = mode.h;
+  return true;
+}
+
+std::uint32_t createWindow(const std::string& title, int x, int y, int width, int height, const Frame& frame) {
+  if (!isOpen()) return 0;
+  Uint32 flags = SDL_WINDOW_HIDDEN;
+  if (!frame.caption) flags |= SDL_WINDOW_BORDERLESS;
+  if (frame.resizable) flags |= SDL_WINDOW_RESIZABLE;
+  if (frame.tool) flags |= SDL_WINDOW_UTILITY;
+  SDL_Window* w = SDL_CreateWindow(title.c_str(), x, y, width > 0 ? width : 1, height > 0 ? height : 1, flags);
+  return w ? SDL_GetWindowID(w) : 0;
+}
+
+void destroyWindow(std::uint32_t window) {
+  if (SDL_Window* w = windowOf(window)) SDL_DestroyWindow(w);
+}
+
+void setTitle(std::uint32_t window, const std::string& title) {
+  if (SDL_Window* w = windowOf(window)) SDL_SetWindowTitle(w, title.c_str());
+}
+
+void setFrame(std::uint32_t window, const Frame& frame) {
+  SDL_Window* w = windowOf(window);
+  if (!w) return;
+  SDL_SetWindowBordered(w, frame.caption ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowResizable(w, frame.resizable ? SDL_TRUE : SDL_FALSE);
+}
+
+void setPlace(std::uint32_t window, int x, int y, int width, int height) {
+  SDL_Window* w = windowOf(window);
+  if (!w) return;
+  SDL_SetWindowSize(w, width > 0 ? width : 1, height > 0 ? height : 1);
+  SDL_SetWindowPosition(w, x, y);
+}
+
+void setVisible(std::uint32_t window, bool visible) {
+  SDL_Window* w = windowOf(window);
+  if (!w) return;
+  if (visible)
+    SDL_ShowWindow(w);
+  else
+    SDL_HideWindow(w);
+}
+
+void setIcon(std::uint32_t window, int width, int height, const std::uint32_t* pixels) {
+  SDL_Window* w = windowOf(window);
+  if (!w || width <= 0 || height <= 0 || !pixels) return;
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(pixels), width, height, 32,
+                                                         width * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (!icon) return;
+  SDL_SetWindowIcon(w, icon);
+  SDL_FreeSurface(icon);
+}
+
+void present(std::uint32_t window, int width, int height, const std::uint32_t* pixels, const Rect& area) {
+  SDL_Window* w = windowOf(window);
+  if (!w || width <= 0 || height <= 0 || !pixels) return;
+  SDL_Surface* target = SDL_GetWindowSurface(w);
+  if (!target) return;
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(pixels), width, height, 32,
+                                                           width * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (!source) return;
+  // The pixels are opaque whatever their alpha byte says.
+  SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+  SDL_Rect r{area.x, area.y, area.width, area.height};
+  SDL_Rect d = r;
+  SDL_BlitSurface(source, &r, target, &d);
+  SDL_FreeSurface(source);
+  SDL_UpdateWindowSurfaceRects(w, &r, 1);
+}
+
+void setCursor(Cursor cursor) {
+  if (!isOpen()) return;
+  SDL_Cursor*& slot = cursor == Cursor::WaitArrow ? gWaitArrow : gArrow;
+  if (!slot)
+    slot = SDL_CreateSystemCursor(cursor == Cursor::WaitArrow ? SDL_SYSTEM_CURSOR_WAITARROW : SDL_SYSTEM_CURSOR_ARROW);
+  if (slot) SDL_SetCursor(slot);
+}
+
+void pollEvents(std::vector<Event>& events) {
+  if (!isOpen()) return;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    if (e.type != SDL_WINDOWEVENT) continue;
+    const std::uint32_t id = e.window.windowID;
+    switch (e.window.event) {
+      case SDL_WINDOWEVENT_EXPOSED: events.push_back({Event::Exposed, id}); break;
+      case SDL_WINDOWEVENT_CLOSE: events.push_back({Event::CloseRequested, id}); break;
+      case SDL_WINDOWEVENT_MINIMIZED: events.push_back({Event::Minimized, id}); break;
+      case SDL_WINDOWEVENT_RESTORED: events.push_back({Event::Restored, id}); break;
+      case SDL_WINDOWEVENT_MAXIMIZED: events.push_back({Event::Maximized, id}); break;
+      case SDL_WINDOWEVENT_MOVED: events.push_back({Event::Moved, id, e.window.data1, e.window.data2}); break;
+      default: break;
+    }
+  }
+}
+
+}  // namespace os::display

@@ -1,0 +1,57 @@
+// The desktop as the window emulation sees it: plain C++ over SDL2.
+//
+// Implemented by OsDisplay.cpp, the only file that includes SDL headers. All
+// calls come from the GUI thread (the one that opened the display).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace os::display {
+
+// Opens the display on first call: when DISPLAY or WAYLAND_DISPLAY is set
+// and SDL's video starts. False (headless) otherwise, silently, and every
+// later call answers the same without trying again.
+bool open();
+bool isOpen();
+
+// The desktop's size in pixels (false when headless).
+bool desktopSize(int& width, int& height);
+
+struct Frame {
+  bool caption = true;     // title bar (false: a bare popup)
+  bool resizable = false;  // sizing frame and maximise
+  bool tool = false;       // a tool window: no taskbar entry
+};
+
+// A window of client size width x height at (x, y) on the desktop, hidden.
+// Returns its id (0 when the desktop refuses).
+std::uint32_t createWindow(const std::string& title, int x, int y, int width, int height, const Frame& frame);
+void destroyWindow(std::uint32_t window);
+void setTitle(std::uint32_t window, const std::string& title);
+void setFrame(std::uint32_t window, const Frame& frame);
+void setPlace(std::uint32_t window, int x, int y, int width, int height);
+void setVisible(std::uint32_t window, bool visible);
+// width x height 0xAARRGGBB pixels, top row first.
+void setIcon(std::uint32_t window, int width, int height, const std::uint32_t* pixels);
+
+struct Rect {
+  int x, y, width, height;
+};
+// Brings area of the window's pixels (stride = width) to the screen.
+void present(std::uint32_t window, int width, int height, const std::uint32_t* pixels, const Rect& area);
+
+enum class Cursor { Arrow, WaitArrow };
+void setCursor(Cursor cursor);
+
+struct Event {
+  enum Kind { Exposed, CloseRequested, Minimized, Restored, Maximized, Moved } kind;
+  std::uint32_t window;
+  int x = 0;  // Moved: the client area's new position
+  int y = 0;
+};
+// Takes the desktop's pending events (never waits).
+void pollEvents(std::vector<Event>& events);
+
+}  // namespace os::display
