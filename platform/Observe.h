@@ -68,6 +68,12 @@ bool captureWindow(HWND__* hwnd, const std::string& path);
 // by the GUI thread between two messages and appear whole (written under
 // another name, then renamed). The handler is in place once the program has
 // created its first window (before it shows one).
+//
+// Recording of a running program: when WIN32_PLATFORM_RECORD_DIR names a
+// folder, the GUI thread writes the same pictures as
+// <folder>/record-<n>-<k>.png whenever a visible window was drawn into, at
+// most every 50 ms, and a window's last picture when it is destroyed: every
+// state that a person could have seen for more than a moment is among them.
 
 // ---------------------------------------------------- sounds, cursors, programs
 

@@ -39,46 +39,95 @@ namespace win32 {
 
 namespace {
 
+constexpr int kRecordMs = 50;
+
+// Capture on request (SIGUSR1) and recording of every change.
 class CaptureSource : public EventSource {
  public:
-  CaptureSource(std::string folder, int fd) : folder_(std::move(folder)), fd_(fd) {}
+  CaptureSource(std::string captureFolder, int fd, std::string recordFolder)
+      : captureFolder_(std::move(captureFolder)), fd_(fd), recordFolder_(std::move(recordFolder)) {}
+
+  bool recording() const { return !recordFolder_.empty(); }
 
   int prepare(std::vector<os::PollItem>& items) override {
-    items.push_back(os::PollItem{fd_, os::kPollIn, 0});
-    return -1;
+    if (fd_ >= 0) items.push_back(os::PollItem{fd_, os::kPollIn, 0});
+    if (!recording() || !anyChanged()) return -1;
+    const std::int64_t wait = lastRecord_ + kRecordMs - os::monotonicMs();
+    return wait <= 0 ? 0 : static_cast<int>(wait);
   }
 
   void dispatch(const os::PollItem* items, std::size_t count) override {
-    if (count == 0 || !(items[0].revents & os::kPollIn)) return;
-    for (int requests = os::takeSignalRequests(fd_); requests > 0; --requests) captureAll(++taken_);
+    if (fd_ >= 0 && count > 0 && (items[0].revents & os::kPollIn)) {
+      for (int requests = os::takeSignalRequests(fd_); requests > 0; --requests)
+        writeAll(captureFolder_, "capture", ++captures_, false);
+    }
+    if (recording() && anyChanged() && os::monotonicMs() - lastRecord_ >= kRecordMs) record();
+  }
+
+  // The last picture of a window that goes, when it changed since the last
+  // record.
+  void closing(Window& w) {
+    if (!recording() || !w.changedSinceRecord || w.pixels.empty()) return;
+    w.changedSinceRecord = false;
+    const std::string name = recordFolder_ + "/record-" + std::to_string(++records_) + "-1.png";
+    const int width = w.rect.right - w.rect.left;
+    const int height = w.rect.bottom - w.rect.top;
+    if (w.pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) return;
+    if (observe::writePng(name + ".part", width, height, w.pixels.data())) os::renameFile(name + ".part", name);
   }
 
  private:
-  void captureAll(int request) {
+  void record() {
+    lastRecord_ = os::monotonicMs();
+    writeAll(recordFolder_, "record", ++records_, true);
+  }
+
+  bool anyChanged() {
+    for (HWND hwnd : shownWindows(*currentQueue()))
+      if (Window* w = findWindow(hwnd); w && w->changedSinceRecord) return true;
+    return false;
+  }
+
+  void writeAll(const std::string& folder, const char* kind, int n, bool clear) {
     int k = 0;
     for (HWND hwnd : shownWindows(*currentQueue())) {
-      if (findWindow(hwnd)->pixels.empty()) continue;
-      const std::string name = folder_ + "/capture-" + std::to_string(request) + "-" + std::to_string(++k) + ".png";
-      if (observe::captureWindow(hwnd, name + ".part")) os::renameFile(name + ".part", name);
+      Window* w = findWindow(hwnd);
+      if (!w || w->pixels.empty()) continue;
+      if (clear) w->changedSinceRecord = false;
+      write(hwnd, folder + "/" + kind + "-" + std::to_string(n) + "-" + std::to_string(++k) + ".png");
     }
   }
 
-  std::string folder_;
+  static void write(HWND hwnd, const std::string& name) {
+    if (observe::captureWindow(hwnd, name + ".part")) os::renameFile(name + ".part", name);
+  }
+
+  std::string captureFolder_;
   int fd_;
-  int taken_ = 0;
+  std::string recordFolder_;
+  int captures_ = 0;
+  int records_ = 0;
+  std::int64_t lastRecord_ = 0;
 };
+
+CaptureSource* gCapture = nullptr;
 
 }  // namespace
 
 void armCapture() {
   static std::atomic<bool> armed{false};
   if (armed.exchange(true)) return;
-  const std::string folder = os::environment("WIN32_PLATFORM_CAPTURE_DIR");
-  if (folder.empty()) return;
-  const int fd = os::watchSignalRequests();
-  if (fd < 0) return;
-  static CaptureSource source(folder, fd);
+  const std::string captureFolder = os::environment("WIN32_PLATFORM_CAPTURE_DIR");
+  const std::string recordFolder = os::environment("WIN32_PLATFORM_RECORD_DIR");
+  if (captureFolder.empty() && recordFolder.empty()) return;
+  const int fd = captureFolder.empty() ? -1 : os::watchSignalRequests();
+  static CaptureSource source(captureFolder, fd, recordFolder);
+  gCapture = &source;
   addEventSource(&source);
+}
+
+void captureWindowClosing(Window& window) {
+  if (gCapture) gCapture->closing(window);
 }
 
 }  // namespace win32

@@ -91,6 +91,7 @@ int WINAPI SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD he
                 src + static_cast<std::size_t>(dibRow) * dibWidth + sx,
                 static_cast<std::size_t>(cw) * sizeof(std::uint32_t));
   }
+  w->changedSinceRecord = true;
   displayWindowDrawn(*w, RECT{dx, dy, dx + cw, dy + ch});
   return ch;
 }

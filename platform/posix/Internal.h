@@ -102,6 +102,7 @@ struct Window {
   std::uint32_t displayId = 0;
   RECT dirty{};
   int frames = 0;  // times the display brought pixels to the screen
+  bool changedSinceRecord = false;  // drawn into since the recording last wrote it
   std::shared_ptr<ThreadQueue> queue;
   std::unique_ptr<Menu> systemMenu;
 };
@@ -154,9 +155,12 @@ bool displayDesktopSize(int& width, int& height);
 // id, IDC_ARROW when null).
 void displayCursor(UINT_PTR resourceId);
 
-// Capture on request (Capture.cpp): with WIN32_PLATFORM_CAPTURE_DIR set, the
-// first window a thread creates arms the capture on that thread.
+// Capture on request and recording (Capture.cpp): with
+// WIN32_PLATFORM_CAPTURE_DIR or WIN32_PLATFORM_RECORD_DIR set, the first
+// window the program creates arms them on its thread. DestroyWindow reports
+// a window that goes, so that the recording keeps its last picture.
 void armCapture();
+void captureWindowClosing(Window& window);
 
 void addEventSource(EventSource* source);
 void removeEventSource(EventSource* source);

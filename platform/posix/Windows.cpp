@@ -231,6 +231,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     w->proc(hwnd, WM_NCDESTROY, 0, 0);
   }
   forgetWindowMessages(*w);
+  captureWindowClosing(*w);
   displayWindowDestroyed(*w);
   std::lock_guard lock(gRegistryMutex);
   if (w->systemMenu) gMenus.erase(w->systemMenu->handleId);

@@ -65,6 +65,14 @@ matching rule applies; commands that no rule matches run normally.
                     stays 226 unless "final" says otherwise
     "control_close_after": K  after K data bytes both connections close, with
                     no end reply
+    "hold_after": K, "hold_until": PATH  after K data bytes the transfer
+                    pauses until the file PATH exists (at most 60 s), then
+                    goes on; the server creates PATH + ".held" when the pause
+                    begins. The whole server waits meanwhile.
+
+  Pause
+    "hold_until": PATH  (without "hold_after") the server waits for the file
+                    PATH as above before it acts on the command at all.
   In "reply", "preliminary" and "final" lines, {name} is the command's
   argument, {size} the file's length and {mode} BINARY or ASCII.
 
@@ -89,6 +97,7 @@ import os
 import signal
 import socket
 import sys
+import time
 import warnings
 
 with warnings.catch_warnings():
@@ -101,7 +110,9 @@ from pyftpdlib.servers import FTPServer
 
 DEFAULT_PRELIMINARY = ["150 Opening {mode} mode data connection for {name} ({size} bytes)."]
 ANSWER_KEYS = ("reply", "raw")
-TRANSFER_KEYS = ("preliminary", "final", "together", "drop_after", "control_close_after")
+TRANSFER_KEYS = ("preliminary", "final", "together", "drop_after", "control_close_after", "hold_after",
+                 "hold_until")
+HOLD_LIMIT = 60.0
 KNOWN_KEYS = {"on", "arg", "nth", "close", "mute", "data", "pasv_address", *ANSWER_KEYS, *TRANSFER_KEYS}
 
 
@@ -142,6 +153,8 @@ class Rule:
             raise ScriptError("unknown keys %s in rule %r" % (sorted(unknown), fields))
         if "reply" in fields and "raw" in fields:
             raise ScriptError("a rule has either \"reply\" or \"raw\": %r" % (fields,))
+        if "hold_after" in fields and "hold_until" not in fields:
+            raise ScriptError("\"hold_after\" needs \"hold_until\": %r" % (fields,))
         if fields.get("data") not in (None, "never"):
             raise ScriptError("\"data\" can only be \"never\": %r" % (fields,))
         self.on = fields["on"] if fields["on"] in ("greeting", "*") else fields["on"].upper()
@@ -214,6 +227,40 @@ class LimitedProducer:
         return data
 
 
+def _hold(gate):
+    """Blocks the server until the file gate exists (at most HOLD_LIMIT s),
+    having created gate + ".held"."""
+    open(gate + ".held", "wb").close()
+    deadline = time.monotonic() + HOLD_LIMIT
+    while not os.path.exists(gate) and time.monotonic() < deadline:
+        time.sleep(0.01)
+
+
+class HoldingProducer:
+    """Hands out the file's data, pausing once `limit` bytes have gone out
+    until the file `gate` exists."""
+
+    def __init__(self, inner, limit, gate):
+        self.inner = inner
+        self.limit = limit
+        self.gate = gate
+        self.sent = 0
+        self.held = False
+        self.pending = b""
+
+    def more(self):
+        if not self.held and self.sent >= self.limit:
+            # asynchat asks again only once everything handed out was sent.
+            self.held = True
+            _hold(self.gate)
+        data = self.pending or self.inner.more()
+        self.pending = b""
+        if not self.held:
+            data, self.pending = data[:self.limit - self.sent], data[self.limit - self.sent:]
+        self.sent += len(data)
+        return data
+
+
 class ScriptedDTPHandler(DTPHandler):
     def close(self):
         cmd_channel = self.cmd_channel
@@ -276,6 +323,8 @@ class ScriptedHandler(FTPHandler):
         cmd = line.split(" ")[0].upper()
         arg = line[len(cmd) + 1:]
         rule = self.script.find(cmd, arg)
+        if rule is not None and rule.get("hold_until") and rule.get("hold_after") is None:
+            _hold(rule.get("hold_until"))
         if rule is not None and rule.answers():
             self._in_buffer, self._in_buffer_len = [], 0
             self.play(rule, cmd, arg, {"name": arg, "size": self.size_of(arg) if cmd == "RETR" else 0,
@@ -379,6 +428,8 @@ class ScriptedHandler(FTPHandler):
             producer = LimitedProducer(data, get("control_close_after"), self.close)
         elif get("drop_after") is not None:
             producer = LimitedProducer(data, get("drop_after"), lambda: None)
+        elif get("hold_after") is not None:
+            producer = HoldingProducer(data, get("hold_after"), get("hold_until"))
         else:
             producer = data
         if self.data_channel is None:

@@ -7,6 +7,8 @@ import os
 import select
 import socket
 import sys
+import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -284,6 +286,47 @@ class Transfers(unittest.TestCase):
                 _, received, after = self.retr(rule)
                 self.assertEqual(received, data)
                 self.assertEqual(after, rest)
+
+    def test_a_held_transfer_goes_on_once_released(self):
+        with tempfile.TemporaryDirectory() as tmp, contextlib.ExitStack() as stack:
+            gate = os.path.join(tmp, "go")
+            client = wire(stack, serve(stack, [{"on": "RETR", "hold_after": 1000, "hold_until": gate}]))
+            client.login()
+            listener, _ = client.active()
+            owned(stack, listener)
+            data = owned(stack, listener.accept()[0])
+            client.send("RETR Merindo/file.bin")
+            client.reply()
+            received = b""
+            while len(received) < 1000:
+                received += data.recv(65536)
+            self.assertEqual(received, PAYLOAD[:1000])
+            deadline = time.monotonic() + 10
+            while not os.path.exists(gate + ".held") and time.monotonic() < deadline:
+                time.sleep(0.01)
+            self.assertTrue(os.path.exists(gate + ".held"))
+            self.assertEqual(select.select([data], [], [], 0.2)[0], [])
+            open(gate, "wb").close()
+            while True:
+                chunk = data.recv(65536)
+                if not chunk:
+                    break
+                received += chunk
+            self.assertEqual(received, PAYLOAD)
+            self.assertEqual(client.reply(), ["226 Transfer complete.\r\n"])
+
+    def test_a_held_command_is_answered_once_released(self):
+        with tempfile.TemporaryDirectory() as tmp, contextlib.ExitStack() as stack:
+            gate = os.path.join(tmp, "go")
+            client = wire(stack, serve(stack, [{"on": "USER", "hold_until": gate}]))
+            client.reply()
+            client.send("USER " + USER)
+            deadline = time.monotonic() + 10
+            while not os.path.exists(gate + ".held") and time.monotonic() < deadline:
+                time.sleep(0.01)
+            self.assertTrue(client.nothing_pending())
+            open(gate, "wb").close()
+            self.assertTrue(client.reply()[0].startswith("331"))
 
     def test_150_and_226_arrive_in_one_write_before_any_data(self):
         with contextlib.ExitStack() as stack:
