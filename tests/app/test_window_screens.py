@@ -1,0 +1,297 @@
+"""What a person sees of a real run: the shipped launcher on a display of its
+own, its window captured as the run goes.
+
+Each case runs the binary as built, in a network namespace beside the
+scripted FTP server on port 21 (as tests/app/test_launcher.py does), on a
+fresh Xvfb. The platform records every state of the window
+(WIN32_PLATFORM_RECORD_DIR) and captures it on SIGUSR1
+(WIN32_PLATFORM_CAPTURE_DIR); the server holds the login and the product's
+transfer half-way until the test has looked. The pictures are compared with
+the stored window painted in the same state (render-main-window) and checked
+for the layout of the window; one is compared with what the X server shows.
+
+CTest passes in the environment LAUNCHER_BINARY, LAUNCHER_HOST,
+LAUNCHER_USER, LAUNCHER_PASSWORD, LAUNCHER_ROOT, RENDER_MAIN_WINDOW and
+X_SCREENSHOT. With SCREENSHOTS_DIR set, the pictures of each state are kept
+there (before-connection.png, x-screen.png, downloading.png, after-update.png,
+no-update.png); on a failure the pictures involved are kept in the
+temporary folder, which the message names.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
+import pngread  # noqa: E402
+from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
+from xvfb import Xvfb  # noqa: E402
+
+BINARY = os.environ.get("LAUNCHER_BINARY", "")
+HOST = os.environ.get("LAUNCHER_HOST", "www.cavenor.it")
+USER = os.environ.get("LAUNCHER_USER", "")
+PASSWORD = os.environ.get("LAUNCHER_PASSWORD", "")
+ROOT = os.environ.get("LAUNCHER_ROOT", "/Cavenor.it").lstrip("/")
+RENDER = os.environ.get("RENDER_MAIN_WINDOW", "")
+XSHOT = os.environ.get("X_SCREENSHOT", "")
+KEEP = os.environ.get("SCREENSHOTS_DIR", "")
+
+TITLE = "Cavenor S.R.L. Software Update"
+PRODUCT = "Merindo_SQL_Dalvessa.Exe"
+PRODUCT_SIZE = 819200
+HALF = PRODUCT_SIZE // 2
+WAIT = 60.0
+
+# Client area layout of the stored window.
+WIDTH, HEIGHT = 592, 256
+ROW_TOP, ROW_HEIGHT = 17, 17
+ICON = 16
+BAR_TOP, STATUS_TOP = 214, 234
+NAVY = (0, 0, 128)
+SHADOW, HIGHLIGHT, WHITE = (160, 160, 160), (255, 255, 255), (255, 255, 255)
+
+ROW_NAMES = ["Merindo", "Quillane.exe", "ntwdblib.dll"]
+DONE_TEXTS = ["Merindo Download Terminato Correttamente", "Quillane.exe Download Terminato Correttamente",
+              "ntwdblib.dll Download Terminato Correttamente"]
+VERSIONS = ["2.0", "Versione 1.0", "Versione 8.00.194"]
+
+
+def wait_for(condition, timeout=WAIT, step=0.02):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(step)
+    return condition()
+
+
+def grouped(n):
+    """A byte count as the launcher writes it under the C locale."""
+    return "{:,}".format(n)
+
+
+@unittest.skipUnless(BINARY and os.path.exists(BINARY) and RENDER and XSHOT and shutil.which("Xvfb"),
+                     "the launcher, the test tools or Xvfb are not built or installed")
+class WindowScreens(unittest.TestCase):
+    def setUp(self):
+        self.tmp = Path(tempfile.mkdtemp(prefix="window-screens."))
+        self.work = self.tmp / "work"
+        self.site = self.tmp / "site"
+        self.records = self.tmp / "records"
+        self.captures = self.tmp / "captures"
+        self.expected = self.tmp / "expected"
+        for folder in (self.work, self.site / ROOT / "Merindo", self.records, self.captures, self.expected):
+            folder.mkdir(parents=True)
+        self.renders = 0
+        self.proc = None
+
+    def tearDown(self):
+        if self.proc is not None and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        result = getattr(getattr(self, "_outcome", None), "result", None)
+        failed = result is not None and any(test is self for test, _ in result.errors + result.failures)
+        if failed:
+            print("\npictures of the failed run: %s" % self.tmp, file=sys.stderr)
+        else:
+            shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # ---- the run
+
+    def serve_release(self, local_version):
+        merindo = self.site / ROOT / "Merindo"
+        (merindo / "Versione.Txt").write_bytes(b"1.0\r\n2.0\r\n")
+        body = b"#!/bin/sh\nexit 0\n"
+        (merindo / PRODUCT).write_bytes(body + b"#" * (PRODUCT_SIZE - len(body)))
+        (merindo / "Quillane.Exe").write_bytes(bytes(range(256)) * 300)
+        (merindo / "ntwdblib.dll").write_bytes(b"MZ" + bytes(i * 7 % 256 for i in range(150000)))
+        (self.work / "VersioneAttuale.Txt").write_bytes(local_version)
+
+    def start(self, x, ns):
+        env = x.env()
+        env.update(LC_ALL="C", WIN32_PLATFORM_RECORD_DIR=str(self.records),
+                   WIN32_PLATFORM_CAPTURE_DIR=str(self.captures))
+        self.proc = subprocess.Popen(ns.command([BINARY]), cwd=str(self.work), env=env, start_new_session=True,
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+
+    def finish(self):
+        try:
+            self.proc.wait(WAIT)
+        except subprocess.TimeoutExpired:
+            self.fail("the launcher did not end")
+        self.assertEqual(self.proc.returncode, 0)
+
+    def on_desktop(self, x):
+        found = subprocess.run(["xwininfo", "-name", TITLE], env=x.env(), capture_output=True, text=True)
+        return found.returncode == 0 and "IsViewable" in found.stdout
+
+    def capture(self):
+        """A capture of the window now, decoded, and its file."""
+        n = len(list(self.captures.glob("capture-*-1.png"))) + 1
+        path = self.captures / ("capture-%d-1.png" % n)
+        os.kill(self.proc.pid, signal.SIGUSR1)
+        self.assertTrue(wait_for(path.exists), "no capture %d" % n)
+        return pngread.read(str(path)), path
+
+    def render(self, status="", position=0, icons=(6, -1, -1), rows=(("", ""),) * 3):
+        """The stored window painted in a state: its file."""
+        self.renders += 1
+        path = self.expected / ("expected-%d.png" % self.renders)
+        cmd = [RENDER, str(path), "--status", status, "--position", str(position)]
+        for row, (icon, (product, version)) in enumerate(zip(icons, rows)):
+            cmd += ["--icon", str(row), str(icon), "--row", str(row), product, version]
+        subprocess.run(cmd, check=True, timeout=60)
+        return path
+
+    def keep(self, path, name):
+        if KEEP:
+            os.makedirs(KEEP, exist_ok=True)
+            shutil.copyfile(path, os.path.join(KEEP, name))
+
+    def recorded(self, expected):
+        """The first recorded picture identical to the expected one."""
+        records = sorted(self.records.glob("record-*-1.png"), key=lambda p: int(p.name.split("-")[1]))
+        return next((p for p in records if pngread.same_pixels(str(p), str(expected))), None)
+
+    # ---- checks
+
+    def assert_layout(self, shot):
+        """The places and colours of the stored design, whatever the state."""
+        self.assertEqual((shot.width, shot.height), (WIDTH, HEIGHT))
+        # The list: header buttons ending at the column widths 37, 350, 200.
+        self.assertEqual(shot.pixel(100, 8), (240, 240, 240))
+        for edge in (36, 386, 586):
+            self.assertEqual(shot.pixel(edge, 8), (105, 105, 105), "column edge at %d" % edge)
+        # White between list, panel and picture.
+        for x, y in ((300, 101), (295, 150), (395, 150), (2, 105)):
+            self.assertEqual(shot.pixel(x, y), WHITE, (x, y))
+        # The notice inside the memo only (memo at 9, 110; 273 x 93).
+        ink = [(x, y) for y in range(103, 214) for x in range(0, 400) if shot.pixel(x, y) != WHITE]
+        self.assertGreater(len(ink), 500)
+        self.assertGreaterEqual(min(x for x, _ in ink), 9)
+        self.assertLess(max(x for x, _ in ink), 9 + 273)
+        self.assertGreaterEqual(min(y for _, y in ink), 110)
+        # The picture in its box 401, 104; 180 x 100, on white.
+        picture = [(x, y) for y in range(100, 214, 2) for x in range(395, 592, 2) if shot.pixel(x, y) != WHITE]
+        self.assertGreater(len(picture), 1000)
+        self.assertGreaterEqual(min(x for x, _ in picture), 401)
+        self.assertLess(max(x for x, _ in picture), 581)
+        # The bar's lowered frame: shadow above and left, highlight below and right.
+        for x in (0, 100, 590):
+            self.assertEqual(shot.pixel(x, BAR_TOP), SHADOW)
+            self.assertEqual(shot.pixel(x + 1, BAR_TOP + 19), HIGHLIGHT)
+        self.assertEqual(shot.pixel(0, BAR_TOP + 10), SHADOW)
+        self.assertEqual(shot.pixel(591, BAR_TOP + 10), HIGHLIGHT)
+
+    def status_ink(self, shot):
+        return [(x, y) for y in range(STATUS_TOP, HEIGHT) for x in range(WIDTH) if shot.pixel(x, y) == NAVY]
+
+    def assert_status_text(self, shot):
+        """A navy status text at the left of the status bar, vertically centred."""
+        ink = self.status_ink(shot)
+        self.assertGreater(len(ink), 50)
+        self.assertLessEqual(min(x for x, _ in ink), 12)
+        top, bottom = min(y for _, y in ink), max(y for _, y in ink)
+        self.assertLess(abs((top + bottom) / 2 - (STATUS_TOP + HEIGHT) / 2), 3)
+
+    def filled(self, shot):
+        """How many pixels of the bar's gradient a line above its text shows."""
+        return sum(shot.pixel(x, BAR_TOP + 2) != WHITE for x in range(1, 591))
+
+    def gauge(self, shot, row):
+        """The gauge frame (1 .. 5) a row shows, or None."""
+        for frame in range(1, 6):
+            if shot.same_area(self.gauges[frame], 2, ROW_TOP + row * ROW_HEIGHT, ICON, ICON):
+                return frame
+        return None
+
+    # ---- the runs
+
+    def test_an_update_run_shows_each_state(self):
+        self.serve_release(b"1.0\r\n")
+        gate_login = str(self.tmp / "login")
+        gate_data = str(self.tmp / "data")
+        rules = [{"on": "USER", "hold_until": gate_login},
+                 {"on": "RETR", "arg": "/%s/Merindo/%s" % (ROOT, PRODUCT), "hold_after": HALF,
+                  "hold_until": gate_data}]
+        downloading_rows = [("Merindo Download in Corso .....", "2.0"), (ROW_NAMES[1], ""), (ROW_NAMES[2], "")]
+        self.gauges = {frame: pngread.read(str(self.render(icons=(frame, -1, -1)))) for frame in range(1, 6)}
+        expected_download = pngread.read(str(self.render(
+            status=" %s Bytes di %s Ricevuti" % (grouped(HALF), grouped(PRODUCT_SIZE)), position=50,
+            icons=(1, -1, -1), rows=downloading_rows)))
+        with Xvfb() as x, NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(rules=rules, root=str(self.site), user=USER, password=PASSWORD, netns=ns,
+                                  port=21):
+            self.start(x, ns)
+            self.assertTrue(wait_for(lambda: os.path.exists(gate_login + ".held")), "no login")
+            self.assertTrue(wait_for(lambda: self.on_desktop(x)), "the window is not on the desktop")
+
+            # Before the connection: the stored window, connecting.
+            before, before_path = self.capture()
+            self.keep(before_path, "before-connection.png")
+            self.assert_layout(before)
+            self.assertTrue(pngread.same_pixels(str(before_path),
+                                                str(self.render(status=" Connessione in Corso ....."))))
+            # What the desktop shows is what the window holds, centred.
+            on_screen = self.tmp / "x-screen.png"
+            left, top = (1024 - WIDTH) // 2, (768 - HEIGHT) // 2
+            self.assertTrue(wait_for(lambda: x.screenshot(XSHOT, str(on_screen), (left, top, WIDTH, HEIGHT))
+                                     and pngread.same_pixels(str(on_screen), str(before_path)), timeout=20))
+            self.keep(on_screen, "x-screen.png")
+            open(gate_login, "wb").close()
+
+            # During the download of the product, held half-way: gauge, bar
+            # at 50 % with its two-colour text, the received bytes.
+            self.assertTrue(wait_for(lambda: os.path.exists(gate_data + ".held")), "the product was not held")
+            for _ in range(100):
+                shot, shot_path = self.capture()
+                if self.filled(shot) == self.filled(expected_download) and \
+                        shot.same_area(expected_download, 0, STATUS_TOP, WIDTH, HEIGHT - STATUS_TOP):
+                    break
+                time.sleep(0.05)
+            self.keep(shot_path, "downloading.png")
+            self.assert_layout(shot)
+            self.assertIsNotNone(self.gauge(shot, 0), "a gauge on the row being downloaded")
+            self.assertTrue(shot.same_area(expected_download, 0, BAR_TOP, WIDTH, HEIGHT - BAR_TOP),
+                            "bar at 50 %% and the received bytes: %d pixels differ" %
+                            shot.differences(expected_download, 0, BAR_TOP, WIDTH, HEIGHT - BAR_TOP))
+            self.assertTrue(shot.same_area(expected_download, 20, ROW_TOP, WIDTH - 20, 3 * ROW_HEIGHT))
+            self.assert_status_text(shot)
+            middle = shot.area(280, BAR_TOP + 2, 32, 16)
+            self.assertTrue(any(p == WHITE for row in middle for p in row[:14]), "text over the gradient")
+            self.assertTrue(any(p == (0, 0, 0) for row in middle for p in row[16:]), "text over the rest")
+            open(gate_data, "wb").close()
+            self.finish()
+
+        # After the update: three check marks, completed texts, bar at 0.
+        after = self.render(status=" Aggiornamento Terminato Correttamente", icons=(0, 0, 0),
+                            rows=list(zip(DONE_TEXTS, VERSIONS)))
+        found = self.recorded(after)
+        self.assertIsNotNone(found, "no recorded picture shows the finished update")
+        self.keep(found, "after-update.png")
+        self.assert_layout(pngread.read(str(found)))
+
+    def test_a_run_without_update_shows_the_gear_and_no_new_version(self):
+        self.serve_release(b"2.0\r\n")
+        with Xvfb() as x, NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(root=str(self.site), user=USER, password=PASSWORD, netns=ns, port=21):
+            self.start(x, ns)
+            self.finish()
+        expected = self.render(status=" Nessuna Nuova Versione", rows=[(name, "") for name in ROW_NAMES])
+        found = self.recorded(expected)
+        self.assertIsNotNone(found, "no recorded picture shows the run without update")
+        self.keep(found, "no-update.png")
+        shot = pngread.read(str(found))
+        self.assert_layout(shot)
+        self.assert_status_text(shot)
+
+
+if __name__ == "__main__":
+    unittest.main()
