@@ -187,3 +187,19 @@ void displayCursor(UINT_PTR resourceId) {
 }
 
 }  // namespace win32
+
+namespace win32 {
+
+void displaySound(UINT type) {
+  const char* name = "bell";
+  switch (type) {
+    case MB_ICONASTERISK: name = "dialog-information"; break;
+    case MB_ICONEXCLAMATION: name = "dialog-warning"; break;
+    case MB_ICONHAND: name = "dialog-error"; break;
+    case MB_ICONQUESTION: name = "dialog-question"; break;
+    default: break;
+  }
+  os::display::playSound(name);
+}
+
+}  // namespace win32

@@ -154,6 +154,8 @@ bool displayDesktopSize(int& width, int& height);
 // The cursor shown over the program's windows (a system cursor's resource
 // id, IDC_ARROW when null).
 void displayCursor(UINT_PTR resourceId);
+// The desktop's sound for a MessageBeep type, where one can be played.
+void displaySound(UINT type);
 
 // Capture on request and recording (Capture.cpp): with
 // WIN32_PLATFORM_CAPTURE_DIR or WIN32_PLATFORM_RECORD_DIR set, the first

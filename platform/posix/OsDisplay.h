@@ -45,6 +45,12 @@ void present(std::uint32_t window, int width, int height, const std::uint32_t* p
 enum class Cursor { Arrow, WaitArrow };
 void setCursor(Cursor cursor);
 
+// Plays one of the desktop's event sounds (a freedesktop sound name such as
+// "dialog-information") where one can be played: only while the display is
+// open, on a worker thread, so the caller never waits; a desktop without
+// sound plays nothing. Implemented by OsSound.cpp.
+void playSound(const char* name);
+
 struct Event {
   enum Kind { Exposed, CloseRequested, Minimized, Restored, Maximized, Moved } kind;
   std::uint32_t window;

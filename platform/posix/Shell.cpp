@@ -54,8 +54,11 @@ HINSTANCE WINAPI ShellExecuteA(HWND, LPCSTR operation, LPCSTR file, LPCSTR param
   return shellResult(kStarted);
 }
 
+// Plays the desktop's sound of the kind (on a desktop, without waiting) and
+// records the beep.
 BOOL WINAPI MessageBeep(UINT type) {
   observe::recordBeep(type);
+  displaySound(type);
   return TRUE;
 }
 
@@ -95,5 +98,6 @@ HCURSOR WINAPI SetCursor(HCURSOR cursor) {
     gCursor = cursor;
   }
   observe::recordCursor(cursorId(cursor));
+  displayCursor(reinterpret_cast<UINT_PTR>(cursor));
   return previous;
 }

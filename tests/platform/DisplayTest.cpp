@@ -11,6 +11,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <cstdlib>
 #include <functional>
@@ -59,6 +60,21 @@ class XClient {
     const unsigned long p = XGetPixel(image, 0, 0);
     XDestroyImage(image);
     return static_cast<std::uint32_t>(p & 0xFFFFFF);  // 24-bit TrueColor: 0xRRGGBB
+  }
+
+  // The cursor image under the pointer, as pixels.
+  std::vector<unsigned long> cursor() {
+    std::vector<unsigned long> pixels;
+    if (XFixesCursorImage* image = XFixesGetCursorImage(display_)) {
+      pixels.assign(image->pixels, image->pixels + image->width * image->height);
+      XFree(image);
+    }
+    return pixels;
+  }
+
+  void pointTo(int x, int y) {
+    XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, x, y);
+    XSync(display_, False);
   }
 
   void closeRequest(::Window w) {
@@ -261,6 +277,28 @@ TEST_F(DisplayTest, HidingTakesTheWindowOffTheDesktop) {
   EXPECT_TRUE(PumpUntil([&] { return !x.mapped(w); }));
   ShowWindow(hwnd, SW_SHOW);
   EXPECT_TRUE(PumpUntil([&] { return x.mapped(w) && x.pixel(kLeft + 5, kTop + 5) == 0x2040C0; }));
+}
+
+TEST_F(DisplayTest, TheApplicationStartingCursorShowsOverTheWindow) {
+  ShowAndWaitForTheScreen();
+  x.pointTo(kLeft + 20, kTop + 20);
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+  ASSERT_TRUE(PumpUntil([&] { return !x.cursor().empty(); }));
+  const std::vector<unsigned long> arrow = x.cursor();
+  SetCursor(LoadCursorA(nullptr, IDC_APPSTARTING));
+  EXPECT_TRUE(PumpUntil([&] { return x.cursor() != arrow; })) << "the wait arrow";
+  const std::vector<unsigned long> busy = x.cursor();
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+  EXPECT_TRUE(PumpUntil([&] { return x.cursor() == arrow; }));
+  EXPECT_NE(busy, arrow);
+}
+
+TEST_F(DisplayTest, BeepsAreRecordedAndNeverHoldTheProgramUp) {
+  ShowAndWaitForTheScreen();
+  const std::size_t before = observe::beeps().size();
+  for (int i = 0; i < 20; ++i) MessageBeep(MB_ICONASTERISK);
+  EXPECT_EQ(observe::beeps().size(), before + 20);
+  EXPECT_EQ(observe::beeps().back(), MB_ICONASTERISK);
 }
 
 }  // namespace
