@@ -117,16 +117,17 @@ class WindowScreens(unittest.TestCase):
         env = x.env()
         env.update(LC_ALL="C", WIN32_PLATFORM_RECORD_DIR=str(self.records),
                    WIN32_PLATFORM_CAPTURE_DIR=str(self.captures))
+        self.errors = open(self.tmp / "stderr.txt", "wb")
+        self.addCleanup(self.errors.close)
         self.proc = subprocess.Popen(ns.command([BINARY]), cwd=str(self.work), env=env, start_new_session=True,
-                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=self.errors)
 
     def finish(self):
         try:
             self.proc.wait(WAIT)
         except subprocess.TimeoutExpired:
             self.fail("the launcher did not end")
-        self.assertEqual(self.proc.returncode, 0)
+        self.assertEqual(self.proc.returncode, 0, (self.tmp / "stderr.txt").read_text(errors="replace")[-3000:])
 
     def on_desktop(self, x):
         found = subprocess.run(["xwininfo", "-name", TITLE], env=x.env(), capture_output=True, text=True)
