@@ -24,11 +24,15 @@ class ShellExecuteTest : public ::testing::Test {
 
   // Waits until the started program wrote its marker (it runs on its own).
   std::string awaitMarker() {
+    // The script creates the file before it writes the line: wait for the
+    // whole line.
     const fs::path marker = dir_ / "work" / "marker";
-    for (int i = 0; i < 2000 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::ifstream in(marker);
     std::string content;
-    std::getline(in, content);
+    for (int i = 0; i < 2000; ++i) {
+      std::ifstream in(marker);
+      if (std::getline(in, content) && !in.eof()) return content;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     return content;
   }
 
