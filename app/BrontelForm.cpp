@@ -30,6 +30,8 @@ void TX_Brontel::LoadStoredSettings() {
   SetBorderIcons(TBorderIcons{biSystemMenu, biMinimize});
   SetPosition(poScreenCenter);
   SetColor(clWhite);
+  const AssetData windowIcon = WindowIcon(16);  // the program's own icon
+  Icon()->LoadFromMemory(windowIcon.data, windowIcon.size);
   Font()->SetName("MS Sans Serif");
   Font()->SetHeight(-11);
   Font()->SetColor(clWindowText);

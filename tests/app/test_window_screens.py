@@ -133,6 +133,9 @@ class WindowScreens(unittest.TestCase):
         found = subprocess.run(["xwininfo", "-name", TITLE], env=x.env(), capture_output=True, text=True)
         return found.returncode == 0 and "IsViewable" in found.stdout
 
+    def desktop_property(self, x, name):
+        return subprocess.run(["xprop", "-name", TITLE, name], env=x.env(), capture_output=True, text=True).stdout
+
     def capture(self):
         """A capture of the window now, decoded, and its file."""
         n = len(list(self.captures.glob("capture-*-1.png"))) + 1
@@ -233,6 +236,11 @@ class WindowScreens(unittest.TestCase):
             self.start(x, ns)
             self.assertTrue(wait_for(lambda: os.path.exists(gate_login + ".held")), "no login")
             self.assertTrue(wait_for(lambda: self.on_desktop(x)), "the window is not on the desktop")
+            # Its icon (16 x 16) and a fixed size: the size hints pin it.
+            self.assertIn("Icon (16 x 16)", self.desktop_property(x, "_NET_WM_ICON"))
+            hints = self.desktop_property(x, "WM_NORMAL_HINTS")
+            self.assertIn("minimum size: 592 by 256", hints)
+            self.assertIn("maximum size: 592 by 256", hints)
 
             # Before the connection: the stored window, connecting.
             before, before_path = self.capture()
