@@ -207,6 +207,20 @@ void TX_Brontel::FtpClient1TransactionStart(TObject*) { SetStatus(" Inizio Trasn
 
 void TX_Brontel::FtpClient1TransactionStop(TObject*) { SetStatus(" Fine Trasnsazione"); }
 
+namespace {
+
+// " <count> Bytes di <total><ending>" with the regional thousands separator.
+std::string BytesText(std::int32_t count, std::int32_t total, const char* ending) {
+  std::string text = " ";
+  text += FormatThousands(count);
+  text += " Bytes di ";
+  text += FormatThousands(total);
+  text += ending;
+  return text;
+}
+
+}  // namespace
+
 std::optional<int> ProgressPosition(std::int32_t received, std::int32_t total) {
   if (received == total || total == 0) return std::nullopt;
   const std::int64_t percent = static_cast<std::int64_t>(received) * 100 / total;
@@ -217,15 +231,14 @@ void TX_Brontel::FtpClient1PacketRecvd(TObject*) {
   const std::int32_t received = FtpClient1->BytesRecvd();
   const std::int32_t total = FtpClient1->BytesTotal;
   if (const auto position = ProgressPosition(received, total)) X_Progressivo->SetPosition(*position);
-  SetStatus(" " + FormatThousands(received) + " Bytes di " + FormatThousands(total) + " Ricevuti");
+  SetStatus(BytesText(received, total, " Ricevuti"));
 }
 
 // The client never raises OnPacketSent (nothing is uploaded). Were it
 // raised, the sent-bytes text goes to the status bar's only panel: a panel 1
 // does not exist, and addressing it would fail inside an event handler.
 void TX_Brontel::FtpClient1PacketSent(TObject*) {
-  SetStatus(" " + FormatThousands(FtpClient1->BytesSent()) + " Bytes di " + FormatThousands(FtpClient1->BytesTotal) +
-            " Trasferiti");
+  SetStatus(BytesText(FtpClient1->BytesSent(), FtpClient1->BytesTotal, " Trasferiti"));
 }
 
 void TX_Brontel::TimerDownloadTimer(TObject*) {

@@ -90,6 +90,9 @@ void TComponent::Insert(TComponent* child) {
   components_.push_back(child);
   child->owner_ = this;
   if (Designing()) child->SetDesigning(true);
+  // A component created while its owner's stored settings are applied is
+  // loading too, until the owner's EndLoading.
+  if (Loading()) child->SetStateFlag(TComponentStateFlag::csLoading, true);
 }
 
 void TComponent::Remove(TComponent* child) {

@@ -62,6 +62,21 @@ TEST(TComponent, LoadingIsBracketedAndEndsWithLoaded) {
   EXPECT_FALSE(probe->loadedSeenLoading);
 }
 
+TEST(TComponent, AComponentCreatedWhileItsOwnerLoadsIsLoadingUntilTheEnd) {
+  struct TProbe : TComponent {
+    using TComponent::TComponent;
+    int loadedCalls = 0;
+    void Loaded() override { ++loadedCalls; }
+  };
+  TComponent owner(nullptr);
+  owner.BeginLoading();
+  auto* created = new TProbe(&owner);  // as a stored form creates its components
+  EXPECT_TRUE(created->Loading());
+  owner.EndLoading();
+  EXPECT_FALSE(created->Loading());
+  EXPECT_EQ(created->loadedCalls, 1);
+}
+
 TEST(TObject, ClassNameIsTheDeclaredName) {
   TStringList list;
   EXPECT_EQ(list.ClassName(), "TStringList");
