@@ -1,10 +1,13 @@
 // render-main-window OUT.png [--icon ROW INDEX] [--row ROW PRODUCT VERSION]
 //                   [--status TEXT] [--position PERCENT]
-// Paints the main window as its stored description lays it out (the test
-// form of tests/support/MainWindowForm.h) in the given state and writes the
-// client area as a PNG file: what a real run must show in that state. The
-// screenshot tests compare captured pictures with it.
-#include "tests/support/MainWindowForm.h"
+// Paints the launcher's window as its stored description lays it out, in the
+// given state, and writes the client area as a PNG file: what a real run must
+// show in that state. The screenshot tests compare captured pictures with it.
+#include "app/Brontel.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/Timer.h"
+#include "widgets/FxProgressFill.h"
+#include "widgets/FxStatusBar.h"
 
 #include "platform/Observe.h"
 
@@ -19,7 +22,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    testsupport::TMainWindowForm form(nullptr);
+    TX_Brontel form(nullptr);
+    form.TimerConnessione->SetEnabled(false);  // the window only, no run
     for (int i = 2; i < argc; ++i) {
       const std::string option = argv[i];
       auto next = [&]() -> std::string {

@@ -1,5 +1,11 @@
-// The controls arranged as the launcher's main window, in a real form.
-#include "tests/support/MainWindowForm.h"
+// The launcher's window as its stored description lays it out, shown.
+#include "app/Brontel.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/StdCtrls.h"
+#include "classlib/Timer.h"
+#include "widgets/FxProgressFill.h"
+#include "widgets/FxStatusBar.h"
 
 #include "platform/Observe.h"
 #include "platform/Win32.h"
@@ -12,22 +18,22 @@ namespace {
 
 using testsupport::AreaIs;
 using testsupport::InkBounds;
-using testsupport::TMainWindowForm;
 
 bool NotWhite(TColor c) { return c != 0xFFFFFF; }
 
-class MainWindowFormTest : public testsupport::PaintTest {
+class BrontelLayoutTest : public testsupport::PaintTest {
  protected:
   void SetUp() override {
+    form.TimerConnessione->SetEnabled(false);  // the window only, no run
     form.ShowMainWindow();
     testsupport::pumpPending();
     Show(form.Surface());
   }
   TBitmap& Surface() { return *form.Surface(); }
-  TMainWindowForm form{nullptr};
+  TX_Brontel form{nullptr};
 };
 
-TEST_F(MainWindowFormTest, ComponentsKeepTheirStoredPlacesAndStackingOrder) {
+TEST_F(BrontelLayoutTest, ComponentsKeepTheirStoredPlacesAndStackingOrder) {
   ASSERT_EQ(form.ControlCount(), 5);
   EXPECT_EQ(form.Controls(0), form.X_Progressivo);
   EXPECT_EQ(form.Controls(1), form.Image2);
@@ -43,7 +49,7 @@ TEST_F(MainWindowFormTest, ComponentsKeepTheirStoredPlacesAndStackingOrder) {
   EXPECT_EQ(form.Help_Stato->BoundsRect(), Bounds(0, 234, 592, 22));
 }
 
-TEST_F(MainWindowFormTest, TheWindowIsCaptionedCentredAndFixed) {
+TEST_F(BrontelLayoutTest, TheWindowIsCaptionedCentredAndFixed) {
   observe::WindowView view;
   ASSERT_TRUE(observe::viewWindow(form.Handle(), view));
   EXPECT_EQ(view.title, "Cavenor S.R.L. Software Update");
@@ -62,7 +68,7 @@ TEST_F(MainWindowFormTest, TheWindowIsCaptionedCentredAndFixed) {
           << x << ", " << y;
 }
 
-TEST_F(MainWindowFormTest, WhatEachComponentShows) {
+TEST_F(BrontelLayoutTest, WhatEachComponentShows) {
   // The list: header, the gear of row 0, empty rows, white below.
   EXPECT_EQ(Surface().PixelColor(100, 8), ColorToRGB(clBtnFace));
   EXPECT_FALSE(AreaIs(Surface(), Rect(2, 17, 18, 33), clWhite));
@@ -86,7 +92,7 @@ TEST_F(MainWindowFormTest, WhatEachComponentShows) {
   EXPECT_EQ(Surface().PixelColor(100, 233), ColorToRGB(clBtnHighlight));
 }
 
-TEST_F(MainWindowFormTest, ARowChangeReachesTheWindowWithItsPaint) {
+TEST_F(BrontelLayoutTest, ARowChangeReachesTheWindowWithItsPaint) {
   form.ListaProdotti->Items()->Item(1)->SetImageIndex(0);
   form.ListaProdotti->Items()->Item(1)->SubItems()->SetStrings(1, "7.3");
   testsupport::pumpPending();
