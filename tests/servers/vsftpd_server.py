@@ -113,6 +113,9 @@ class Vsftpd:
             "ssl_enable=NO", "write_enable=NO", "connect_from_port_20=NO", "pasv_enable=YES", "port_enable=YES",
             "anonymous_enable=YES", "anon_root=" + self.root, "no_anon_password=YES",
             "delay_failed_login=0", "dirmessage_enable=NO", "use_localtime=NO",
+            # Load tests connect many clients from 127.0.0.1 at once: no
+            # per-address or overall limit (0 = none).
+            "max_clients=0", "max_per_ip=0",
         ]
         if self.user:
             # Any non-anonymous login is checked against the private database

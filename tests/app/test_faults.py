@@ -1,0 +1,395 @@
+"""The shipped launcher against broken servers, full disks and unreadable files.
+
+One scenario per fault. Each runs the binary as built (the release build's or
+the sanitizer build's: CTest runs this module in both) in a network namespace
+of its own beside a real FTP server on port 21 that plays the fault, in a
+working folder that holds an installed product, and checks the outcome:
+
+- the launcher ended by itself with exit code 0 and no sanitizer report;
+- every installed file is byte for byte what it was, unless a complete new
+  file replaced it (the scenario names which), and no temporary download file
+  is left behind;
+- exactly the expected product was started (the platform's trace names the
+  start; the product itself writes a marker file outside the working folder).
+
+Where the launcher is meant to wait (a silent server, a data connection that
+never opens), the test checks that it keeps painting and answering while it
+waits, then ends it.
+
+Run by CTest with Debian's /usr/bin/python3; the build passes the binary and
+the profile in the environment (LAUNCHER_BINARY, LAUNCHER_HOST, LAUNCHER_USER,
+LAUNCHER_PASSWORD, LAUNCHER_ROOT). Root is needed for the namespaces, the
+mounts and the dropped capabilities.
+"""
+
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import zlib
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
+from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
+
+BINARY = os.environ.get("LAUNCHER_BINARY", "")
+HOST = os.environ.get("LAUNCHER_HOST", "www.cavenor.it")
+USER = os.environ.get("LAUNCHER_USER", "")
+PASSWORD = os.environ.get("LAUNCHER_PASSWORD", "")
+ROOT = os.environ.get("LAUNCHER_ROOT", "/Cavenor.it").lstrip("/")
+REMOTE = "/" + ROOT + "/Merindo/"
+
+PRODUCT = "Merindo_SQL_Dalvessa.Exe"
+COMPANION = "Quillane.Exe"
+LIBRARY = "ntwdblib.dll"
+FILES = (PRODUCT, COMPANION, LIBRARY)
+ALL_NEW = FILES
+
+
+def product(tag, padding=0):
+    """A product that writes its tag into the marker file the test names."""
+    return (b'#!/bin/sh\necho %s > "$FAULTS_MARKER"\nexit 0\n' % tag) + b"#" * padding
+
+
+INSTALLED = {PRODUCT: product(b"installed"), COMPANION: b"companion 1.0 " * 500, LIBRARY: b"MZ library 8.00 " * 700}
+SERVED = {PRODUCT: product(b"served", 200000), COMPANION: bytes(range(256)) * 300,
+          LIBRARY: b"MZ" + bytes(i * 7 % 256 for i in range(150000))}
+SERVED_VERSION = b"1.0\r\n2.0\r\n"
+LOCAL_VERSION = b"1.0\r\n"
+
+SANITIZER_WORDS = ("AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSanitizer", "runtime error:")
+
+
+def png_pixels(path):
+    """Width, height and the RGB rows of an 8-bit RGB PNG file (the platform's captures)."""
+    data = Path(path).read_bytes()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise AssertionError("%s is not a PNG file" % path)
+    width, height, depth, colour = struct.unpack(">IIBB", data[16:26])
+    if (depth, colour) != (8, 2):
+        raise AssertionError("%s is not 8-bit RGB" % path)
+    at, idat = 8, b""
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        if kind == b"IDAT":
+            idat += data[at + 8:at + 8 + length]
+        at += 12 + length
+    raw, stride, rows, previous = zlib.decompress(idat), width * 3, [], bytearray(width * 3)
+    for y in range(height):
+        kind, row = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for x in range(stride):
+            a = row[x - 3] if x >= 3 else 0
+            b, c = previous[x], previous[x - 3] if x >= 3 else 0
+            predictor = (0, a, b, (a + b) // 2,
+                         min((a, b, c), key=lambda v: abs(a + b - c - v)) if kind == 4 else 0)[kind]
+            row[x] = (row[x] + predictor) & 0xFF
+        rows.append(bytes(row))
+        previous = row
+    return width, height, rows
+
+
+class Launch:
+    """A working folder with the installed product, a served site, and one run."""
+
+    def __init__(self, test):
+        self.test = test
+        self.tmp = Path(tempfile.mkdtemp(prefix="launcher-faults."))
+        self.work = self.tmp / "work"
+        self.site = self.tmp / "site"
+        self.marker = self.tmp / "started.txt"
+        self.trace = self.tmp / "trace.log"
+        self.captures = self.tmp / "captures"
+        self.work.mkdir()
+        self.captures.mkdir()
+        (self.site / ROOT / "Merindo").mkdir(parents=True)
+        self.mounts = []
+        test.addCleanup(self.close)
+
+    def close(self):
+        for mount in reversed(self.mounts):
+            subprocess.run(["umount", "-l", str(mount)], capture_output=True)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def mount(self, *args):
+        subprocess.run(["mount"] + list(args) + [str(self.work)], check=True, capture_output=True)
+        self.mounts.append(self.work)
+
+    def install(self):
+        for name, data in INSTALLED.items():
+            (self.work / name).write_bytes(data)
+        os.chmod(self.work / PRODUCT, 0o755)
+        (self.work / "VersioneAttuale.Txt").write_bytes(LOCAL_VERSION)
+
+    def serve(self, served=None):
+        folder = self.site / ROOT / "Merindo"
+        (folder / "Versione.Txt").write_bytes(SERVED_VERSION)
+        for name, data in (served or SERVED).items():
+            (folder / name).write_bytes(data)
+
+    def environment(self):
+        env = dict(os.environ, WIN32_PLATFORM_TRACE=str(self.trace), FAULTS_MARKER=str(self.marker),
+                   WIN32_PLATFORM_CAPTURE_DIR=str(self.captures))
+        env.pop("DISPLAY", None)  # headless: the window lives in memory
+        return env
+
+    def command(self, wrapper=()):
+        return list(wrapper) + [BINARY]
+
+    def run(self, ns, wrapper=(), timeout=120):
+        result = ns.run(self.command(wrapper), cwd=str(self.work), timeout=timeout, env=self.environment())
+        self.test.assertFalse(result.timed_out, "the launcher did not end")
+        self.test.assertEqual(result.returncode, 0, result.stderr[-3000:])
+        self.assert_no_sanitizer_report(result.stderr)
+        return result
+
+    def assert_no_sanitizer_report(self, stderr):
+        for word in SANITIZER_WORDS:
+            self.test.assertNotIn(word, stderr, stderr[-3000:])
+
+    def starts(self):
+        lines = self.trace.read_text().splitlines() if self.trace.exists() else []
+        return [line for line in lines if line.startswith("start")]
+
+    def started(self, timeout=15.0):
+        """The tag the started product wrote, or None when nothing was started."""
+        if not self.starts():
+            return None
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.marker.exists() and self.marker.read_text().strip():
+                return self.marker.read_text().strip()
+            time.sleep(0.05)
+        self.test.fail("the product was started but did not run")
+
+    def assert_installed(self, new=(), started="installed"):
+        """Each file is the served one when named in `new`, else the installed one."""
+        for name in FILES:
+            expected = SERVED[name] if name in new else INSTALLED[name]
+            actual = (self.work / name).read_bytes() if (self.work / name).exists() else None
+            self.test.assertTrue(actual == expected, "%s is %s" % (
+                name, "missing" if actual is None else "neither the installed nor the served file"
+                if actual not in (SERVED[name], INSTALLED[name]) else "the %s one, expected the %s one" % (
+                    "served" if actual == SERVED[name] else "installed", "served" if name in new else "installed")))
+        leftovers = [p.name for p in self.work.iterdir() if p.name.endswith(".download")]
+        self.test.assertEqual(leftovers, [], "temporary files left behind")
+        self.test.assertEqual(len(self.starts()), 1 if started else 0, self.starts())
+        self.test.assertEqual(self.started(), started)
+
+
+@unittest.skipUnless(BINARY and os.path.exists(BINARY), "LAUNCHER_BINARY not built")
+class FaultCase(unittest.TestCase):
+    def scenario(self, rules=(), new=(), started="installed", served=None, prepare=None, wrapper=()):
+        """Installs, serves, plays `rules` on port 21, runs the launcher to its end and checks the outcome."""
+        launch = Launch(self)
+        if prepare:
+            prepare(launch)
+        launch.install()
+        launch.serve(served)
+        with NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(rules=list(rules), root=str(launch.site), user=USER, password=PASSWORD,
+                                  netns=ns, port=21) as server:
+            launch.run(ns, wrapper)
+            self.commands = server.commands()
+        launch.assert_installed(new, started)
+        return launch
+
+    def scenarios(self, table):
+        for name, kwargs in table:
+            with self.subTest(name):
+                self.scenario(**kwargs)
+
+
+def retr(name):
+    return REMOTE + name
+
+
+class LoginFaults(FaultCase):
+    def test_refused_and_broken_logins_start_the_installed_product(self):
+        http = ("HTTP/1.1 400 Bad Request\r\nServer: web\r\nContent-Type: text/html\r\nContent-Length: 13\r\n"
+                "Connection: close\r\n\r\n<html></html>")
+        self.scenarios([
+            ("421 greeting", dict(rules=[{"on": "greeting", "reply": "421 Too many users, try later.",
+                                          "close": True}])),
+            ("an HTTP reply instead of a greeting", dict(rules=[{"on": "greeting", "raw": http, "close": True}])),
+            ("530 to USER", dict(rules=[{"on": "USER", "reply": "530 Not logged in."}])),
+            ("530 to PASS", dict(rules=[{"on": "PASS", "reply": "530 Login incorrect."}])),
+            ("a greeting line of more than 64 KiB", dict(rules=[{"on": "greeting", "raw": [["x", 70000]]}])),
+        ])
+
+    def test_long_and_odd_replies_that_are_still_ftp_update(self):
+        self.scenarios([
+            ("ten thousand continuation lines", dict(
+                rules=[{"on": "greeting", "reply": [["220-Welcome to the update server", 10000], "220 Ready"]}],
+                new=ALL_NEW, started="served")),
+            ("a NUL byte inside a reply line", dict(
+                rules=[{"on": "PASS", "reply": "230 Logged\u0000 in."}], new=ALL_NEW, started="served")),
+        ])
+
+
+class CommandFaults(FaultCase):
+    def test_refused_commands_start_the_installed_product(self):
+        self.scenarios([
+            ("550 to CWD of the root", dict(rules=[{"on": "CWD", "arg": "/" + ROOT, "reply": "550 No such folder."}])),
+            ("550 to CWD Merindo", dict(rules=[{"on": "CWD", "arg": "Merindo", "reply": "550 No such folder."}])),
+            ("504 to the first TYPE", dict(rules=[{"on": "TYPE", "reply": "504 Type not implemented."}])),
+            ("504 to the product's TYPE", dict(rules=[{"on": "TYPE", "nth": 2, "reply": "504 Type not implemented."}])),
+            ("500 to PORT", dict(rules=[{"on": "PORT", "reply": "500 PORT not understood."}])),
+        ])
+
+    def test_a_refused_retr_keeps_what_came_before_it(self):
+        self.scenarios([
+            ("550 to RETR of the version file", dict(rules=[{"on": "RETR", "arg": retr("Versione.Txt"),
+                                                             "reply": "550 No such file."}])),
+            ("550 to RETR of the product", dict(rules=[{"on": "RETR", "arg": retr(PRODUCT),
+                                                        "reply": "550 No such file."}])),
+            ("550 to RETR of the companion", dict(rules=[{"on": "RETR", "arg": retr(COMPANION),
+                                                          "reply": "550 No such file."}],
+                                                  new=(PRODUCT,), started="served")),
+            ("550 to RETR of the library", dict(rules=[{"on": "RETR", "arg": retr(LIBRARY),
+                                                        "reply": "550 No such file."}],
+                                                new=(PRODUCT, COMPANION), started="served")),
+        ])
+
+
+class TransferFaults(FaultCase):
+    def test_replies_the_client_reads_past_still_update(self):
+        self.scenarios([
+            ("150 without a size", dict(rules=[{"on": "RETR", "preliminary": "150 Opening data connection."}],
+                                        new=ALL_NEW, started="served")),
+            ("150 and 226 in one write before any data", dict(rules=[{"on": "RETR", "together": True}],
+                                                              new=ALL_NEW, started="served")),
+            ("a size of 20 digits", dict(rules=[{"on": "RETR", "preliminary":
+                                                 "150 Opening data connection for {name} (99999999999999999999 bytes)."}],
+                                         new=ALL_NEW, started="served")),
+            ("a negative size", dict(rules=[{"on": "RETR", "preliminary":
+                                             "150 Opening data connection for {name} (-{size} bytes)."}],
+                                     new=ALL_NEW, started="served")),
+        ])
+
+    def test_a_broken_transfer_never_replaces_an_installed_file(self):
+        self.scenarios([
+            ("the data connection dropped half-way", dict(rules=[{"on": "RETR", "arg": retr(PRODUCT),
+                                                                  "drop_after": 100000}])),
+            ("426 after the data", dict(rules=[{"on": "RETR", "arg": retr(COMPANION),
+                                                "final": "426 Connection closed; transfer aborted."}],
+                                        new=(PRODUCT,), started="served")),
+            ("the control connection closed during a transfer", dict(
+                rules=[{"on": "RETR", "arg": retr(LIBRARY), "control_close_after": 20000}],
+                new=(PRODUCT, COMPANION), started="served")),
+            ("the server gone between two files", dict(rules=[{"on": "RETR", "arg": retr(COMPANION), "close": True}],
+                                                       new=(PRODUCT, COMPANION), started="served")),
+            ("the server gone at a file's RETR", dict(rules=[{"on": "PORT", "nth": 4, "data": "never"},
+                                                            {"on": "RETR", "arg": retr(LIBRARY), "reply": [],
+                                                             "close": True}],
+                                                     new=(PRODUCT, COMPANION), started="served")),
+        ])
+
+
+class LocalFaults(FaultCase):
+    def test_a_disk_that_fills_during_the_product_download(self):
+        # 1 MiB of room: the installed files fit, the 3 MiB product does not.
+        big = dict(SERVED, **{PRODUCT: product(b"served", 3 << 20)})
+        self.scenario(served=big, prepare=lambda launch: launch.mount("-t", "tmpfs", "-o", "size=1m", "faults"))
+        self.assertIn("RETR " + retr(PRODUCT), self.commands)
+        self.assertNotIn("RETR " + retr(COMPANION), self.commands)
+
+    def test_a_read_only_working_folder(self):
+        def read_only(launch):
+            launch.install()
+            launch.mount("--bind", str(launch.work))
+            subprocess.run(["mount", "-o", "remount,bind,ro", str(launch.work)], check=True, capture_output=True)
+        launch = Launch(self)
+        read_only(launch)
+        launch.serve()
+        with NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(root=str(launch.site), user=USER, password=PASSWORD, netns=ns, port=21):
+            launch.run(ns)
+        launch.assert_installed()
+        self.assertFalse((launch.work / "Versione.Txt").exists())
+
+    def test_an_unreadable_local_version_file(self):
+        # Root reads any file; without the two capabilities that let it pass
+        # the permission bits, a file of mode 000 is unreadable to it as to
+        # any user.
+        def unreadable(launch):
+            launch.install()
+            os.chmod(launch.work / "VersioneAttuale.Txt", 0)
+        launch = Launch(self)
+        unreadable(launch)
+        launch.serve()
+        with NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(root=str(launch.site), user=USER, password=PASSWORD, netns=ns, port=21) as server:
+            launch.run(ns, wrapper=["setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"])
+            commands = server.commands()
+        launch.assert_installed()
+        # The failed check ends the login: nothing after it but the logout.
+        self.assertEqual(commands[-2:], ["RETR " + retr("Versione.Txt"), "QUIT"])
+
+
+class Waits(FaultCase):
+    """Where the launcher waits without end, it goes on painting and answering."""
+
+    def wait_and_observe(self, rules, stuck):
+        launch = Launch(self)
+        launch.install()
+        launch.serve()
+        with NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(rules=rules, root=str(launch.site), user=USER, password=PASSWORD,
+                                  netns=ns, port=21) as server, \
+                tempfile.TemporaryFile() as err:
+            proc = subprocess.Popen(ns.command(launch.command()), cwd=str(launch.work), env=launch.environment(),
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err,
+                                    start_new_session=True)
+            try:
+                deadline = time.monotonic() + 30
+                while not stuck(ns, server) and time.monotonic() < deadline and proc.poll() is None:
+                    time.sleep(0.05)
+                self.assertIsNone(proc.poll(), "the launcher ended instead of waiting")
+                self.assertTrue(stuck(ns, server), "the launcher never reached the wait")
+                for round_ in range(3):
+                    self.assert_answers(proc, launch, round_)
+                    time.sleep(0.5)
+                self.assertIsNone(proc.poll())
+            finally:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait()
+            err.seek(0)
+            launch.assert_no_sanitizer_report(err.read().decode(errors="replace"))
+        launch.assert_installed(started=None)
+
+    def assert_answers(self, proc, launch, round_):
+        """Asks the window for a picture of itself; the message loop must make it."""
+        before = set(launch.captures.iterdir())
+        os.kill(proc.pid, signal.SIGUSR1)
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            made = [p for p in set(launch.captures.iterdir()) - before if p.suffix == ".png"]
+            if made:
+                time.sleep(0.2)  # written whole
+                width, height, rows = png_pixels(made[0])
+                self.assertEqual((width, height), (592, 256))
+                colours = {row[x:x + 3] for row in rows for x in range(0, len(row), 3)}
+                self.assertGreater(len(colours), 16, "the window shows nothing")
+                return
+            time.sleep(0.05)
+        self.fail("no picture of the window after request %d: the message loop does not answer" % (round_ + 1))
+
+    def test_a_silent_server_keeps_the_launcher_waiting_and_painting(self):
+        def connected(ns, server):
+            out = subprocess.run(ns.command(["ss", "-tnH", "state", "established", "( dport = :21 )"]),
+                                 capture_output=True, text=True).stdout
+            return bool(out.strip())
+        self.wait_and_observe([{"on": "greeting", "mute": True}], connected)
+
+    def test_a_data_connection_that_never_opens_keeps_the_launcher_waiting_and_painting(self):
+        self.wait_and_observe([{"on": "PORT", "data": "never"}],
+                              lambda ns, server: "RETR " + retr("Versione.Txt") in server.commands())
+
+
+if __name__ == "__main__":
+    unittest.main()
