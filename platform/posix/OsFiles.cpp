@@ -92,17 +92,22 @@ int openFile(const std::string& path, FileAccess access, FileCreation creation) 
     case FileCreation::OpenAlways: flags |= O_CREAT; break;
     case FileCreation::TruncateExisting: flags |= O_TRUNC; break;
   }
+  // Opened without blocking: a pipe or a device in the file's place would
+  // otherwise hold the caller (and its message loop) until some other
+  // process opened the other end. Only regular files are files here.
   int fd;
   do {
-    fd = ::open(path.c_str(), flags, 0666);
+    fd = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int refused = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
     ::close(fd);
-    errno = EISDIR;
+    errno = refused;
     return -1;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
 

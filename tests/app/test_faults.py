@@ -62,6 +62,11 @@ SERVED = {PRODUCT: product(b"served", 200000), COMPANION: bytes(range(256)) * 30
 SERVED_VERSION = b"1.0\r\n2.0\r\n"
 LOCAL_VERSION = b"1.0\r\n"
 
+# Whether the platform writes a picture of the window on SIGUSR1 (into
+# WIN32_PLATFORM_CAPTURE_DIR): the wait tests ask for pictures to see the
+# window painted and the message loop answering.
+CAPTURES = bool(BINARY) and os.path.exists(BINARY) and b"WIN32_PLATFORM_CAPTURE_DIR" in Path(BINARY).read_bytes()
+
 SANITIZER_WORDS = ("AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSanitizer", "runtime error:")
 
 
@@ -183,12 +188,16 @@ class Launch:
 
 @unittest.skipUnless(BINARY and os.path.exists(BINARY), "LAUNCHER_BINARY not built")
 class FaultCase(unittest.TestCase):
-    def scenario(self, rules=(), new=(), started="installed", served=None, prepare=None, wrapper=()):
-        """Installs, serves, plays `rules` on port 21, runs the launcher to its end and checks the outcome."""
+    def scenario(self, rules=(), new=(), started="installed", served=None, prepare=None, installed=None,
+                 wrapper=()):
+        """Installs, serves, plays `rules` on port 21, runs the launcher to its end and checks the outcome.
+        `prepare` runs on the empty working folder, `installed` once the product is in it."""
         launch = Launch(self)
         if prepare:
             prepare(launch)
         launch.install()
+        if installed:
+            installed(launch)
         launch.serve(served)
         with NetNamespace(hosts=[HOST]) as ns, \
                 ScriptedFtpServer(rules=list(rules), root=str(launch.site), user=USER, password=PASSWORD,
@@ -331,6 +340,18 @@ class LocalFaults(FaultCase):
         self.assertEqual(commands[-2:], ["RETR " + retr("Versione.Txt"), "QUIT"])
 
 
+    def test_no_file_in_place_of_the_local_version_file(self):
+        def replace(make):
+            def installed(launch):
+                (launch.work / "VersioneAttuale.Txt").unlink()
+                make(launch.work / "VersioneAttuale.Txt")
+            return dict(installed=installed)
+        self.scenarios([
+            ("a folder", replace(lambda path: path.mkdir())),
+            ("a named pipe that nothing writes", replace(os.mkfifo)),
+        ])
+
+
 class Waits(FaultCase):
     """Where the launcher waits without end, it goes on painting and answering."""
 
@@ -351,16 +372,21 @@ class Waits(FaultCase):
                     time.sleep(0.05)
                 self.assertIsNone(proc.poll(), "the launcher ended instead of waiting")
                 self.assertTrue(stuck(ns, server), "the launcher never reached the wait")
-                for round_ in range(3):
-                    self.assert_answers(proc, launch, round_)
-                    time.sleep(0.5)
-                self.assertIsNone(proc.poll())
+                if CAPTURES:
+                    for round_ in range(3):
+                        self.assert_answers(proc, launch, round_)
+                        time.sleep(0.5)
+                else:
+                    time.sleep(2)
+                self.assertIsNone(proc.poll(), "the launcher ended instead of waiting")
             finally:
                 os.killpg(proc.pid, signal.SIGKILL)
                 proc.wait()
             err.seek(0)
             launch.assert_no_sanitizer_report(err.read().decode(errors="replace"))
         launch.assert_installed(started=None)
+        if not CAPTURES:
+            self.skipTest("the platform of this build takes no pictures on request: painting not checked")
 
     def assert_answers(self, proc, launch, round_):
         """Asks the window for a picture of itself; the message loop must make it."""

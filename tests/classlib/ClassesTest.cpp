@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -194,6 +201,27 @@ TEST_F(TFileStreamTest, FailuresNameTheFileAndTheSystemReason) {
   }
   std::filesystem::create_directories(dir_ / "folder");
   EXPECT_THROW(TFileStream(WindowsPath("folder"), TFileStream::Mode::OpenRead), EFOpenError);
+}
+
+// A named pipe where a file is expected (nothing writes or reads its other
+// end) must fail at once rather than hold the program. Should the open wait
+// after all, the escape opens the other end after 10 s and the test fails.
+TEST_F(TFileStreamTest, APipeInPlaceOfAFileFailsAtOnce) {
+  const std::filesystem::path pipe = dir_ / "Versione.Txt";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  std::atomic<bool> done{false};
+  std::thread escape([&] {
+    for (int i = 0; i < 1000 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!done) {
+      const int other = ::open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+      while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      ::close(other);
+    }
+  });
+  EXPECT_THROW(TFileStream(WindowsPath("versione.txt"), TFileStream::Mode::OpenRead), EFOpenError);
+  EXPECT_THROW(TFileStream(WindowsPath("versione.txt"), TFileStream::Mode::Create), EFCreateError);
+  done = true;
+  escape.join();
 }
 
 TEST_F(TFileStreamTest, FileRoutinesFollowWindowsPaths) {
