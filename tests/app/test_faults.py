@@ -25,16 +25,15 @@ mounts and the dropped capabilities.
 import os
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
-import zlib
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
+import pngread  # noqa: E402
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 
 BINARY = os.environ.get("LAUNCHER_BINARY", "")
@@ -68,34 +67,6 @@ LOCAL_VERSION = b"1.0\r\n"
 CAPTURES = bool(BINARY) and os.path.exists(BINARY) and b"WIN32_PLATFORM_CAPTURE_DIR" in Path(BINARY).read_bytes()
 
 SANITIZER_WORDS = ("AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSanitizer", "runtime error:")
-
-
-def png_pixels(path):
-    """Width, height and the RGB rows of an 8-bit RGB PNG file (the platform's captures)."""
-    data = Path(path).read_bytes()
-    if data[:8] != b"\x89PNG\r\n\x1a\n":
-        raise AssertionError("%s is not a PNG file" % path)
-    width, height, depth, colour = struct.unpack(">IIBB", data[16:26])
-    if (depth, colour) != (8, 2):
-        raise AssertionError("%s is not 8-bit RGB" % path)
-    at, idat = 8, b""
-    while at < len(data):
-        length, kind = struct.unpack(">I4s", data[at:at + 8])
-        if kind == b"IDAT":
-            idat += data[at + 8:at + 8 + length]
-        at += 12 + length
-    raw, stride, rows, previous = zlib.decompress(idat), width * 3, [], bytearray(width * 3)
-    for y in range(height):
-        kind, row = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for x in range(stride):
-            a = row[x - 3] if x >= 3 else 0
-            b, c = previous[x], previous[x - 3] if x >= 3 else 0
-            predictor = (0, a, b, (a + b) // 2,
-                         min((a, b, c), key=lambda v: abs(a + b - c - v)) if kind == 4 else 0)[kind]
-            row[x] = (row[x] + predictor) & 0xFF
-        rows.append(bytes(row))
-        previous = row
-    return width, height, rows
 
 
 class Launch:
@@ -395,11 +366,10 @@ class Waits(FaultCase):
         deadline = time.monotonic() + 20
         while time.monotonic() < deadline:
             made = [p for p in set(launch.captures.iterdir()) - before if p.suffix == ".png"]
-            if made:
-                time.sleep(0.2)  # written whole
-                width, height, rows = png_pixels(made[0])
-                self.assertEqual((width, height), (592, 256))
-                colours = {row[x:x + 3] for row in rows for x in range(0, len(row), 3)}
+            if made:  # the platform renames a picture into place once it is whole
+                picture = pngread.read(str(made[0]))
+                self.assertEqual((picture.width, picture.height), (592, 256))
+                colours = {pixel for row in picture.rows for pixel in row}
                 self.assertGreater(len(colours), 16, "the window shows nothing")
                 return
             time.sleep(0.05)
