@@ -35,7 +35,6 @@ import datetime
 import json
 import os
 import platform
-import re
 import shutil
 import signal
 import socket
@@ -50,13 +49,13 @@ from pathlib import Path
 SOURCE = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(SOURCE / "tests" / "support"))
 from ftptest import NetNamespace, VsftpdServer  # noqa: E402
+from launcherenv import COMPANION, LIBRARY, PRODUCT, built_profile  # noqa: E402
 
 PYTHON = "/usr/bin/python3"
 MIB = 1 << 20
 
 # The files of an update below the profile's remote root, with their sizes.
-PRODUCT = "Merindo_SQL_Dalvessa.Exe"
-UPDATE_FILES = [(PRODUCT, None), ("Quillane.Exe", 1 * MIB), ("ntwdblib.dll", 340 * 1024)]
+UPDATE_FILES = [(PRODUCT, None), (COMPANION, 1 * MIB), (LIBRARY, 340 * 1024)]
 
 
 # ---------------------------------------------------------------- measuring
@@ -275,14 +274,6 @@ def bench_transfer(args, report, work):
 
 # ---------------------------------------------------------------- 2. launcher
 
-def cache_value(build, name):
-    with open(Path(build) / "CMakeCache.txt") as f:
-        for line in f:
-            if line.startswith(name + ":"):
-                return line.split("=", 1)[1].strip()
-    raise RuntimeError("%s is not in the build's cache" % name)
-
-
 def headless_env(extra=None):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     env.update(extra or {})
@@ -308,10 +299,7 @@ def fresh_install(out_dir):
 
 def bench_launcher(args, report, work):
     launcher = Path(args.build) / "app" / "merindo-launcher"
-    host = cache_value(args.build, "LAUNCHER_PROFILE_B_HOST")
-    user = cache_value(args.build, "LAUNCHER_PROFILE_B_USER")
-    password = cache_value(args.build, "LAUNCHER_PROFILE_B_PASSWORD")
-    root = cache_value(args.build, "LAUNCHER_PROFILE_B_ROOT").strip("/")
+    host, user, password, root = built_profile(args.build)
     size = args.size_mib * MIB
     site = launcher_site(work, size)
     sizes = {name: file_size or size for name, file_size in UPDATE_FILES}

@@ -17,23 +17,13 @@ from pathlib import Path
 SOURCE = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(SOURCE / "tests" / "support"))
 from ftptest import NetNamespace, VsftpdServer  # noqa: E402
-
-PRODUCT = "Merindo_SQL_Dalvessa.Exe"
-COMPANION = "Quillane.Exe"
-LIBRARY = "ntwdblib.dll"
+from launcherenv import COMPANION, LIBRARY, PRODUCT, built_profile  # noqa: E402
 
 DEMO_PRODUCT = """#!/bin/sh
 # Merindo 2.0 (demo): records that and where it was started.
 echo "Merindo 2.0 (demo) started in $(pwd) at $(date '+%H:%M:%S')" > merindo-started.txt
 """
 DEMO_COMPANION = "#!/bin/sh\n# Quillane (demo companion)\nexit 0\n"
-
-
-def cache_value(build, name):
-    for line in (build / "CMakeCache.txt").read_text().splitlines():
-        if line.startswith(name + ":"):
-            return line.split("=", 1)[1]
-    raise SystemExit("demo: %s not in %s/CMakeCache.txt" % (name, build))
 
 
 def padded(text, size):
@@ -53,10 +43,7 @@ def main():
     args = parser.parse_args()
     build = (SOURCE / args.build).resolve()
     binary = build / "app" / "merindo-launcher"
-    host = cache_value(build, "LAUNCHER_PROFILE_B_HOST")
-    user = cache_value(build, "LAUNCHER_PROFILE_B_USER")
-    password = cache_value(build, "LAUNCHER_PROFILE_B_PASSWORD")
-    root = cache_value(build, "LAUNCHER_PROFILE_B_ROOT").strip("/")
+    host, user, password, root = built_profile(build)
     display = bool(os.environ.get("DISPLAY") or os.environ.get("WAYLAND_DISPLAY"))
 
     demo = build / "demo"

@@ -19,8 +19,6 @@ constexpr int kFrameMs = 16;
 
 HWND handleOf(const Window& w) { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(w.id)); }
 
-bool emptyRect(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
-
 os::display::Frame frameOf(const Window& w) {
   os::display::Frame f;
   f.caption = (w.style & WS_CAPTION) == WS_CAPTION;
@@ -164,15 +162,7 @@ void displayWindowChanged(Window& window) { Display::instance().changed(window);
 
 void displayWindowDrawn(Window& window, const RECT& area) {
   if (!window.displayId) return;
-  RECT& d = window.dirty;
-  if (emptyRect(d)) {
-    d = area;
-  } else {
-    d.left = std::min(d.left, area.left);
-    d.top = std::min(d.top, area.top);
-    d.right = std::max(d.right, area.right);
-    d.bottom = std::max(d.bottom, area.bottom);
-  }
+  uniteRect(window.dirty, area);
 }
 
 void displayWindowDestroyed(Window& window) { Display::instance().destroyed(window); }

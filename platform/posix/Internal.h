@@ -19,6 +19,7 @@
 #include "platform/Win32.h"
 #include "platform/posix/Os.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -134,6 +135,21 @@ bool systemMenuHasCommand(HWND hwnd, UINT command);
 
 // The visible top-level windows of the queue's thread, in creation order.
 std::vector<HWND> shownWindows(ThreadQueue& queue);
+
+// Rectangles with right and bottom exclusive: whether one covers no pixel,
+// and growing one to cover another as well (an empty one becomes the other).
+inline bool emptyRect(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+inline void uniteRect(RECT& into, const RECT& area) {
+  if (emptyRect(area)) return;
+  if (emptyRect(into)) {
+    into = area;
+    return;
+  }
+  into.left = std::min(into.left, area.left);
+  into.top = std::min(into.top, area.top);
+  into.right = std::max(into.right, area.right);
+  into.bottom = std::max(into.bottom, area.bottom);
+}
 
 // Adds an area (client coordinates; null = all) to what WM_PAINT must paint.
 void invalidateWindow(Window& window, const RECT* area);

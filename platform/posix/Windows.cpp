@@ -99,16 +99,7 @@ void invalidateWindow(Window& w, const RECT* area) {
   r.bottom = std::min(r.bottom, client.bottom);
   // An empty area still asks for a WM_PAINT, as on Windows.
   w.needsPaint = true;
-  if (r.right <= r.left || r.bottom <= r.top) return;
-  RECT& u = w.updateRect;
-  if (u.right <= u.left || u.bottom <= u.top) {
-    u = r;
-  } else {
-    u.left = std::min(u.left, r.left);
-    u.top = std::min(u.top, r.top);
-    u.right = std::max(u.right, r.right);
-    u.bottom = std::max(u.bottom, r.bottom);
-  }
+  uniteRect(w.updateRect, r);
 }
 
 std::vector<HWND> shownWindows(ThreadQueue& queue) {

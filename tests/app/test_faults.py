@@ -35,17 +35,10 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 import pngread  # noqa: E402
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
+from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
 
-BINARY = os.environ.get("LAUNCHER_BINARY", "")
-HOST = os.environ.get("LAUNCHER_HOST", "www.cavenor.it")
-USER = os.environ.get("LAUNCHER_USER", "")
-PASSWORD = os.environ.get("LAUNCHER_PASSWORD", "")
-ROOT = os.environ.get("LAUNCHER_ROOT", "/Cavenor.it").lstrip("/")
 REMOTE = "/" + ROOT + "/Merindo/"
 
-PRODUCT = "Merindo_SQL_Dalvessa.Exe"
-COMPANION = "Quillane.Exe"
-LIBRARY = "ntwdblib.dll"
 FILES = (PRODUCT, COMPANION, LIBRARY)
 ALL_NEW = FILES
 

@@ -19,16 +19,9 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer  # noqa: E402
+from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
 
-BINARY = os.environ.get("LAUNCHER_BINARY", "")
-HOST = os.environ.get("LAUNCHER_HOST", "www.cavenor.it")
-USER = os.environ.get("LAUNCHER_USER", "")
-PASSWORD = os.environ.get("LAUNCHER_PASSWORD", "")
-ROOT = os.environ.get("LAUNCHER_ROOT", "/Cavenor.it").lstrip("/")
 
-PRODUCT = "Merindo_SQL_Dalvessa.Exe"
-COMPANION = "Quillane.Exe"
-LIBRARY = "ntwdblib.dll"
 
 # The product records where it ran; the launcher leaves without waiting for it.
 SERVED_PRODUCT = b"#!/bin/sh\n# Merindo, as served\npwd > product-started.txt\necho served >> product-started.txt\n"

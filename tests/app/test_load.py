@@ -13,8 +13,9 @@ import subprocess
 import time
 import unittest
 
-from test_faults import ALL_NEW, BINARY, HOST, PASSWORD, USER, Launch  # noqa: E402
+from test_faults import ALL_NEW, Launch  # noqa: E402
 from ftptest import NetNamespace, VsftpdServer  # noqa: E402
+from launcherenv import BINARY, HOST, PASSWORD, USER  # noqa: E402
 
 LAUNCHERS = 50
 DEADLINE_SECONDS = 600  # the sanitizer build on two cores; a release run takes a small part of it

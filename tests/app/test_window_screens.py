@@ -31,19 +31,14 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 import pngread  # noqa: E402
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
+from launcherenv import BINARY, HOST, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
 from xvfb import Xvfb  # noqa: E402
 
-BINARY = os.environ.get("LAUNCHER_BINARY", "")
-HOST = os.environ.get("LAUNCHER_HOST", "www.cavenor.it")
-USER = os.environ.get("LAUNCHER_USER", "")
-PASSWORD = os.environ.get("LAUNCHER_PASSWORD", "")
-ROOT = os.environ.get("LAUNCHER_ROOT", "/Cavenor.it").lstrip("/")
 RENDER = os.environ.get("RENDER_MAIN_WINDOW", "")
 XSHOT = os.environ.get("X_SCREENSHOT", "")
 KEEP = os.environ.get("SCREENSHOTS_DIR", "")
 
 TITLE = "Cavenor S.R.L. Software Update"
-PRODUCT = "Merindo_SQL_Dalvessa.Exe"
 PRODUCT_SIZE = 819200
 HALF = PRODUCT_SIZE // 2
 WAIT = 60.0

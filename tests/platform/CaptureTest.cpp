@@ -3,6 +3,7 @@
 // program has its own main.
 #include "classlib/Graphics.h"
 #include "platform/Win32.h"
+#include "tests/support/FillWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -71,17 +72,7 @@ class CaptureTest : public ::testing::Test {
   }
 
   static void Draw(HWND target, std::uint32_t pixel, int left, int top, int width, int height) {
-    std::vector<std::uint32_t> bits(static_cast<std::size_t>(width) * height, pixel);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    HDC dc = GetDC(target);
-    SetDIBitsToDevice(dc, left, top, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
-                      static_cast<UINT>(height), bits.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(target, dc);
+    testsupport::FillWindow(target, pixel, left, top, width, height);
   }
 
   HWND hwnd = nullptr;

@@ -5,6 +5,7 @@
 
 #include "platform/Observe.h"
 #include "platform/Win32.h"
+#include "tests/support/FillWindow.h"
 
 // Xlib's macros (None, Bool, Status) clash with names of the headers above,
 // so it comes last.
@@ -151,20 +152,8 @@ class DisplayTest : public ::testing::Test {
     if (IsWindow(hwnd)) DestroyWindow(hwnd);
   }
 
-  // Fills an area of the window with one pixel value, through a device
-  // context, as the form does.
   void Draw(std::uint32_t pixel, int left, int top, int width, int height) {
-    std::vector<std::uint32_t> bits(static_cast<std::size_t>(width) * height, pixel);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    HDC dc = GetDC(hwnd);
-    SetDIBitsToDevice(dc, left, top, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
-                      static_cast<UINT>(height), bits.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(hwnd, dc);
+    testsupport::FillWindow(hwnd, pixel, left, top, width, height);
   }
 
   void ShowAndWaitForTheScreen() {
