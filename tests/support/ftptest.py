@@ -48,6 +48,16 @@ def running(pid):
         return False
 
 
+def end_process(proc, grace=5.0):
+    """Asks proc to end, kills it after grace seconds, and reaps it."""
+    proc.terminate()
+    try:
+        proc.wait(grace)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+
+
 class ServerProcess:
     """A server script run as a child; it prints "PORT <n>" once it listens."""
 
@@ -96,12 +106,7 @@ class ServerProcess:
     def stop(self):
         if self.proc is not None:
             if self.proc.poll() is None:
-                self.proc.terminate()
-                try:
-                    self.proc.wait(5)
-                except subprocess.TimeoutExpired:
-                    self.proc.kill()
-                    self.proc.wait()
+                end_process(self.proc)
             self.proc.stdout.close()
             self.proc = None
 

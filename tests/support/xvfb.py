@@ -25,6 +25,8 @@ import subprocess
 import sys
 import time
 
+from ftptest import end_process
+
 START_TIMEOUT = 15.0
 
 
@@ -64,12 +66,7 @@ class Xvfb:
 
     def __exit__(self, *exc):
         if self.proc is not None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+            end_process(self.proc)
             self.proc = None
 
     def env(self, base=None):

@@ -241,11 +241,7 @@ class FtpCommands : public ::testing::Test {
     client_.Connect();
     r_.events.clear();
   }
-  // The commands after the login.
-  Lines Sent(std::size_t count) {
-    Lines all = server_->WaitForCommands(count + 2);
-    return Lines(all.begin() + 2, all.end());
-  }
+  Lines Sent(std::size_t count) { return ftptesting::CommandsAfterLogin(*server_, count); }
 
   std::unique_ptr<FtpServerProcess> server_;
   TFtpClient client_{nullptr};

@@ -63,11 +63,7 @@ class FtpDownload : public ::testing::Test {
   void TearDown() override { fs::remove_all(local_); }
 
   std::string Local(const std::string& name) const { return (local_ / name).string(); }
-  // The commands after the login.
-  Lines SentAfterLogin(std::size_t count) {
-    Lines all = server_->WaitForCommands(count + 2);
-    return Lines(all.begin() + 2, all.end());
-  }
+  Lines SentAfterLogin(std::size_t count) { return ftptesting::CommandsAfterLogin(*server_, count); }
 
   std::unique_ptr<FtpServerProcess> server_;
   TFtpClient client_{nullptr};

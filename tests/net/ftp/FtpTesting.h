@@ -62,6 +62,12 @@ inline void Wire(TFtpClient& client, const testsupport::FtpServerProcess& server
   };
 }
 
+// The count commands the server received after the login's USER and PASS.
+inline std::vector<std::string> CommandsAfterLogin(const testsupport::FtpServerProcess& server, std::size_t count) {
+  std::vector<std::string> all = server.WaitForCommands(count + 2);
+  return std::vector<std::string>(all.begin() + 2, all.end());
+}
+
 // The message of the exception that call raises; fails the test when none.
 template <class E, class F>
 std::string MessageOf(F&& call) {
