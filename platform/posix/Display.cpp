@@ -19,11 +19,25 @@ constexpr int kFrameMs = 16;
 
 HWND handleOf(const Window& w) { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(w.id)); }
 
+// The caption's buttons come from the style as Windows draws them: the
+// minimise and maximise boxes only beside a system menu, and never on a tool
+// window. What the desktop may do also needs the command in the system menu,
+// except minimising, which belongs to the minimise box alone.
 os::display::Frame frameOf(const Window& w) {
+  const HWND hwnd = handleOf(w);
+  const bool boxes = (w.style & WS_SYSMENU) != 0 && !(w.exStyle & WS_EX_TOOLWINDOW);
   os::display::Frame f;
   f.caption = (w.style & WS_CAPTION) == WS_CAPTION;
-  f.resizable = (w.style & WS_THICKFRAME) != 0 && (w.style & WS_MAXIMIZEBOX) != 0;
   f.tool = (w.exStyle & WS_EX_TOOLWINDOW) != 0;
+  f.sizingBorder = (w.style & WS_THICKFRAME) != 0;
+  f.menuButton = (w.style & WS_SYSMENU) != 0;
+  f.minimizeButton = boxes && (w.style & WS_MINIMIZEBOX) != 0;
+  f.maximizeButton = boxes && (w.style & WS_MAXIMIZEBOX) != 0;
+  f.canMove = systemMenuHolds(hwnd, SC_MOVE);
+  f.canSize = f.sizingBorder && systemMenuHolds(hwnd, SC_SIZE);
+  f.canMinimize = f.minimizeButton;
+  f.canMaximize = f.maximizeButton && systemMenuHolds(hwnd, SC_MAXIMIZE);
+  f.canClose = systemMenuHasCommand(hwnd, SC_CLOSE);
   return f;
 }
 
@@ -163,6 +177,11 @@ void displayWindowChanged(Window& window) { Display::instance().changed(window);
 void displayWindowDrawn(Window& window, const RECT& area) {
   if (!window.displayId) return;
   uniteRect(window.dirty, area);
+}
+
+void displayWindowFrameChanged(Window& window) {
+  // Only the thread that owns the display may touch its windows.
+  if (window.displayId && window.queue == currentQueue()) os::display::setFrame(window.displayId, frameOf(window));
 }
 
 void displayWindowDestroyed(Window& window) { Display::instance().destroyed(window); }

@@ -130,7 +130,10 @@ void forgetWindowMessages(Window& window);
 // A window of the queue's thread that waits for WM_PAINT (null if none).
 HWND windowNeedingPaint(ThreadQueue& queue, HWND filter);
 
-// Whether the window's system menu still offers the command (SC_CLOSE, ...).
+// Whether the window's system menu still holds the command (SC_CLOSE, ...),
+// and whether the window offers it (only with WS_SYSMENU). Dragging a caption
+// moves a window without WS_SYSMENU too, unless its menu lost Move.
+bool systemMenuHolds(HWND hwnd, UINT command);
 bool systemMenuHasCommand(HWND hwnd, UINT command);
 
 // The visible top-level windows of the queue's thread, in creation order.
@@ -164,6 +167,8 @@ bool iconPixels(HICON icon, int& width, int& height, std::vector<std::uint32_t>&
 // that the desktop shows.
 void displayWindowChanged(Window& window);  // visibility, title, icon, place, frame
 void displayWindowDrawn(Window& window, const RECT& area);
+// The frame follows a change of the system menu.
+void displayWindowFrameChanged(Window& window);
 void displayWindowDestroyed(Window& window);
 // The desktop's size; false when there is no desktop.
 bool displayDesktopSize(int& width, int& height);

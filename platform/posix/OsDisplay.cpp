@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace os::display {
 
@@ -48,14 +49,31 @@ bool desktopSize(int& width, int& height) {
   return true;
 }
 
+namespace {
+
+// Free size hints: a window that can be maximised must be allowed to grow,
+// one that cannot is pinned to its size even by window managers that read
+// no other hint.
+bool resizable(const Frame& frame) { return frame.canSize || frame.canMaximize; }
+
+}  // namespace
+
 std::uint32_t createWindow(const std::string& title, int x, int y, int width, int height, const Frame& frame) {
   if (!isOpen()) return 0;
   Uint32 flags = SDL_WINDOW_HIDDEN;
   if (!frame.caption) flags |= SDL_WINDOW_BORDERLESS;
-  if (frame.resizable) flags |= SDL_WINDOW_RESIZABLE;
+  if (resizable(frame)) flags |= SDL_WINDOW_RESIZABLE;
   if (frame.tool) flags |= SDL_WINDOW_UTILITY;
+  // On X11 the pixels go through the server's own image path: the
+  // accelerated one puts a new X window in place of this one at its first
+  // frame, without the frame hints set on it.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && std::strcmp(driver, "x11") == 0) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_Window* w = SDL_CreateWindow(title.c_str(), x, y, width > 0 ? width : 1, height > 0 ? height : 1, flags);
-  return w ? SDL_GetWindowID(w) : 0;
+  if (!w) return 0;
+  const std::uint32_t id = SDL_GetWindowID(w);
+  setFrameHints(id, frame);
+  return id;
 }
 
 void destroyWindow(std::uint32_t window) {
@@ -70,7 +88,9 @@ void setFrame(std::uint32_t window, const Frame& frame) {
   SDL_Window* w = windowOf(window);
   if (!w) return;
   SDL_SetWindowBordered(w, frame.caption ? SDL_TRUE : SDL_FALSE);
-  SDL_SetWindowResizable(w, frame.resizable ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowResizable(w, resizable(frame) ? SDL_TRUE : SDL_FALSE);
+  // Last: SDL writes hints of its own when the border changes.
+  setFrameHints(window, frame);
 }
 
 void setPlace(std::uint32_t window, int x, int y, int width, int height) {

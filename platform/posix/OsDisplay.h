@@ -19,10 +19,23 @@ bool isOpen();
 // The desktop's size in pixels (false when headless).
 bool desktopSize(int& width, int& height);
 
+// What the desktop draws around a window and lets a person do with it. As
+// on Windows, the buttons belong to the window's style, while the commands
+// behind them are also the system menu's: a minimise button minimises
+// whatever the menu says, a maximise button without Maximize in the menu
+// does nothing.
 struct Frame {
-  bool caption = true;     // title bar (false: a bare popup)
-  bool resizable = false;  // sizing frame and maximise
-  bool tool = false;       // a tool window: no taskbar entry
+  bool caption = true;       // title bar (false: a bare popup)
+  bool tool = false;         // a tool window: no taskbar entry
+  bool sizingBorder = false;
+  bool menuButton = false;   // the icon that opens the window's menu
+  bool minimizeButton = false;
+  bool maximizeButton = false;
+  bool canMove = true;
+  bool canSize = false;
+  bool canMinimize = false;
+  bool canMaximize = false;
+  bool canClose = false;
 };
 
 // A window of client size width x height at (x, y) on the desktop, hidden.
@@ -33,6 +46,11 @@ void setTitle(std::uint32_t window, const std::string& title);
 void setFrame(std::uint32_t window, const Frame& frame);
 void setPlace(std::uint32_t window, int x, int y, int width, int height);
 void setVisible(std::uint32_t window, bool visible);
+// Tells the window manager the frame's buttons and commands where the
+// desktop has a way to hear it: on X11 the window's Motif hints, which most
+// window managers follow. Wayland's shell protocol has no such request.
+// createWindow and setFrame call it; implemented by OsFrameHints.cpp.
+void setFrameHints(std::uint32_t window, const Frame& frame);
 // width x height 0xAARRGGBB pixels, top row first.
 void setIcon(std::uint32_t window, int width, int height, const std::uint32_t* pixels);
 

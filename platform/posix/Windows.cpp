@@ -18,6 +18,7 @@ struct MenuItem {
 
 struct Menu {
   std::uint32_t handleId = 0;
+  HWND owner = nullptr;  // the window whose system menu it is
   std::vector<MenuItem> items;
 };
 
@@ -116,15 +117,26 @@ std::vector<HWND> shownWindows(ThreadQueue& queue) {
   return found;
 }
 
-bool systemMenuHasCommand(HWND hwnd, UINT command) {
-  std::lock_guard lock(gRegistryMutex);
-  auto it = gWindows.find(idOf(hwnd));
-  if (it == gWindows.end()) return false;
-  const Window& w = *it->second;
-  if (!(w.style & WS_SYSMENU)) return false;
+namespace {
+
+bool menuHolds(const Window& w, UINT command) {
   if (!w.systemMenu) return true;  // the untouched default menu has every command
   return std::any_of(w.systemMenu->items.begin(), w.systemMenu->items.end(),
                      [command](const MenuItem& item) { return item.id == command; });
+}
+
+}  // namespace
+
+bool systemMenuHolds(HWND hwnd, UINT command) {
+  std::lock_guard lock(gRegistryMutex);
+  auto it = gWindows.find(idOf(hwnd));
+  return it != gWindows.end() && menuHolds(*it->second, command);
+}
+
+bool systemMenuHasCommand(HWND hwnd, UINT command) {
+  std::lock_guard lock(gRegistryMutex);
+  auto it = gWindows.find(idOf(hwnd));
+  return it != gWindows.end() && (it->second->style & WS_SYSMENU) && menuHolds(*it->second, command);
 }
 
 }  // namespace win32
@@ -419,35 +431,44 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT*) {
 HMENU WINAPI GetSystemMenu(HWND hwnd, BOOL revert) {
   Window* w = findWindow(hwnd);
   if (!w) return nullptr;
-  std::lock_guard lock(gRegistryMutex);
   if (revert) {
-    if (w->systemMenu) {
+    {
+      std::lock_guard lock(gRegistryMutex);
+      if (!w->systemMenu) return nullptr;
       gMenus.erase(w->systemMenu->handleId);
       w->systemMenu.reset();
     }
+    displayWindowFrameChanged(*w);
     return nullptr;
   }
+  std::lock_guard lock(gRegistryMutex);
   if (!w->systemMenu) {
     w->systemMenu = defaultSystemMenu();
     w->systemMenu->handleId = gNextMenuId++;
+    w->systemMenu->owner = hwnd;
     gMenus[w->systemMenu->handleId] = w->systemMenu.get();
   }
   return menuHandleOf(w->systemMenu->handleId);
 }
 
 BOOL WINAPI DeleteMenu(HMENU handle, UINT position, UINT flags) {
-  std::lock_guard lock(gRegistryMutex);
-  Menu* menu = findMenu(handle);
-  if (!menu) return FALSE;
-  auto& items = menu->items;
-  if (flags & MF_BYPOSITION) {
-    if (position >= items.size()) return FALSE;
-    items.erase(items.begin() + position);
-    return TRUE;
+  HWND owner = nullptr;
+  {
+    std::lock_guard lock(gRegistryMutex);
+    Menu* menu = findMenu(handle);
+    if (!menu) return FALSE;
+    auto& items = menu->items;
+    auto it = items.end();
+    if (!(flags & MF_BYPOSITION))
+      it = std::find_if(items.begin(), items.end(), [position](const MenuItem& i) { return i.id == position; });
+    else if (position < items.size())
+      it = items.begin() + position;
+    if (it == items.end()) return FALSE;
+    items.erase(it);
+    owner = menu->owner;
   }
-  auto it = std::find_if(items.begin(), items.end(), [position](const MenuItem& i) { return i.id == position; });
-  if (it == items.end()) return FALSE;
-  items.erase(it);
+  // The desktop's frame offers what the menu still holds.
+  if (Window* w = findWindow(owner)) displayWindowFrameChanged(*w);
   return TRUE;
 }
 

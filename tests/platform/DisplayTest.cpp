@@ -14,6 +14,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 
+#include "tests/support/XCloseRequest.h"
+
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -78,16 +80,30 @@ class XClient {
     XSync(display_, False);
   }
 
-  void closeRequest(::Window w) {
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = w;
-    e.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display_, w, False, NoEventMask, &e);
-    XFlush(display_);
+  void closeRequest(::Window w) { testsupport::SendCloseRequest(display_, w); }
+
+  // The window's Motif hints: flags, functions, decorations (empty if none).
+  std::vector<long> motifHints(::Window w) {
+    const Atom hints = XInternAtom(display_, "_MOTIF_WM_HINTS", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> fields;
+    if (XGetWindowProperty(display_, w, hints, 0, 5, False, hints, &type, &format, &items, &after, &data) ==
+            Success &&
+        data && format == 32 && items >= 3)
+      fields.assign(reinterpret_cast<const long*>(data), reinterpret_cast<const long*>(data) + 3);
+    if (data) XFree(data);
+    return fields;
+  }
+
+  // Whether the size hints pin the window to its size.
+  bool pinned(::Window w) {
+    XSizeHints hints{};
+    long supplied = 0;
+    return XGetWMNormalHints(display_, w, &hints, &supplied) && (hints.flags & PMinSize) &&
+           (hints.flags & PMaxSize) && hints.min_width == hints.max_width && hints.min_height == hints.max_height;
   }
 
  private:
@@ -266,6 +282,75 @@ TEST_F(DisplayTest, HidingTakesTheWindowOffTheDesktop) {
   EXPECT_TRUE(PumpUntil([&] { return !x.mapped(w); }));
   ShowWindow(hwnd, SW_SHOW);
   EXPECT_TRUE(PumpUntil([&] { return x.mapped(w) && x.pixel(kLeft + 5, kTop + 5) == 0x2040C0; }));
+}
+
+// The Motif hints' bits: the functions a window manager may apply and the
+// decorations it draws.
+constexpr long kHintsFunctionsAndDecorations = 3;
+constexpr long kResize = 2, kMove = 4, kMinimize = 8, kMaximize = 16, kClose = 32;
+constexpr long kBorder = 2, kSizingBorder = 4, kTitle = 8, kMenuButton = 16, kMinimizeButton = 32,
+               kMaximizeButton = 64;
+constexpr DWORD kFullStyle = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+
+// Whether the window's hints become the functions and decorations while the
+// display takes its events (the property is written on another connection).
+::testing::AssertionResult HintsBecome(XClient& x, ::Window w, long functions, long decorations) {
+  const std::vector<long> wanted{kHintsFunctionsAndDecorations, functions, decorations};
+  PumpUntil([&] { return x.motifHints(w) == wanted; });
+  const std::vector<long> seen = x.motifHints(w);
+  if (seen == wanted) return ::testing::AssertionSuccess();
+  auto text = [](const std::vector<long>& v) {
+    std::string t;
+    for (long f : v) t += std::to_string(f) + " ";
+    return t;
+  };
+  return ::testing::AssertionFailure() << "hints " << text(seen) << "instead of " << text(wanted);
+}
+
+TEST_F(DisplayTest, TheLaunchersWindowOffersTheMinimiseButtonAlone) {
+  // Its style has a single border, a system menu and a minimise box; its
+  // system menu loses every window command before it is shown.
+  HMENU menu = GetSystemMenu(hwnd, FALSE);
+  for (UINT command : {SC_MAXIMIZE, SC_MINIMIZE, SC_RESTORE, 0u, SC_SIZE, SC_CLOSE, SC_MOVE})
+    DeleteMenu(menu, command, MF_BYCOMMAND);
+  ShowAndWaitForTheScreen();
+  const ::Window w = x.find(title);
+  EXPECT_TRUE(HintsBecome(x, w, kMinimize, kBorder | kTitle | kMenuButton | kMinimizeButton));
+  EXPECT_TRUE(x.pinned(w));
+}
+
+TEST_F(DisplayTest, AWindowWithEveryBoxAndItsWholeMenuOffersEverythingUntilTheMenuOrStyleChange) {
+  DestroyWindow(hwnd);
+  hwnd = CreateWindowExA(0, "DisplayTestWindow", title.c_str(), kFullStyle, kLeft, kTop, kWidth, kHeight, nullptr,
+                         nullptr, nullptr, nullptr);
+  Draw(0xFF2040C0u, 0, 0, kWidth, kHeight);
+  ShowAndWaitForTheScreen();
+  const ::Window w = x.find(title);
+  constexpr long kAllButtons = kBorder | kTitle | kSizingBorder | kMenuButton | kMinimizeButton | kMaximizeButton;
+  EXPECT_TRUE(HintsBecome(x, w, kResize | kMove | kMinimize | kMaximize | kClose, kAllButtons));
+  EXPECT_FALSE(x.pinned(w));
+
+  // Each command leaves with its menu item; the minimise box keeps
+  // minimising without one, and the buttons stay with the style.
+  HMENU menu = GetSystemMenu(hwnd, FALSE);
+  DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
+  EXPECT_TRUE(HintsBecome(x, w, kResize | kMove | kMinimize | kMaximize, kAllButtons));
+  DeleteMenu(menu, SC_MINIMIZE, MF_BYCOMMAND);
+  DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
+  EXPECT_TRUE(HintsBecome(x, w, kResize | kMove | kMinimize, kAllButtons));
+  DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
+  DeleteMenu(menu, SC_MOVE, MF_BYCOMMAND);
+  EXPECT_TRUE(HintsBecome(x, w, kMinimize, kAllButtons));
+  EXPECT_TRUE(x.pinned(w)) << "neither sizable nor maximisable";
+  GetSystemMenu(hwnd, TRUE);
+  EXPECT_TRUE(HintsBecome(x, w, kResize | kMove | kMinimize | kMaximize | kClose, kAllButtons));
+  EXPECT_FALSE(x.pinned(w));
+
+  // Without its maximise box the window neither shows nor offers maximising
+  // once its frame is redone.
+  SetWindowLongPtrA(hwnd, GWL_STYLE, static_cast<LONG_PTR>(kFullStyle & ~WS_MAXIMIZEBOX));
+  SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  EXPECT_TRUE(HintsBecome(x, w, kResize | kMove | kMinimize | kClose, kAllButtons & ~kMaximizeButton));
 }
 
 TEST_F(DisplayTest, TheApplicationStartingCursorShowsOverTheWindow) {
