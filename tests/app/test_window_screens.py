@@ -10,15 +10,22 @@ transfer half-way until the test has looked. The pictures are compared with
 the stored window painted in the same state (render-main-window) and checked
 for the layout of the window; one is compared with what the X server shows.
 
+One case runs under a window manager that follows the window's Motif hints
+(IceWM in its Windows 95 look) and checks the frame it draws: the icon, the
+caption and the minimise button alone; that close requests from the desktop
+change nothing; that the window minimises, comes back and repaints.
+
 CTest passes in the environment LAUNCHER_BINARY, LAUNCHER_HOST,
-LAUNCHER_USER, LAUNCHER_PASSWORD, LAUNCHER_ROOT, RENDER_MAIN_WINDOW and
-X_SCREENSHOT. With SCREENSHOTS_DIR set, the pictures of each state are kept
-there (before-connection.png, x-screen.png, downloading.png, after-update.png,
-no-update.png); on a failure the pictures involved are kept in the
-temporary folder, which the message names.
+LAUNCHER_USER, LAUNCHER_PASSWORD, LAUNCHER_ROOT, RENDER_MAIN_WINDOW,
+X_SCREENSHOT and X_CLOSE_REQUEST. With SCREENSHOTS_DIR set, the pictures of
+each state are kept there (before-connection.png, x-screen.png,
+downloading.png, after-update.png, no-update.png, window-manager.png,
+restored.png); on a failure the pictures involved are kept in the temporary
+folder, which the message names.
 """
 
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -36,6 +43,7 @@ from xvfb import Xvfb  # noqa: E402
 
 RENDER = os.environ.get("RENDER_MAIN_WINDOW", "")
 XSHOT = os.environ.get("X_SCREENSHOT", "")
+XCLOSE = os.environ.get("X_CLOSE_REQUEST", "")
 KEEP = os.environ.get("SCREENSHOTS_DIR", "")
 
 TITLE = "Cavenor S.R.L. Software Update"
@@ -56,6 +64,11 @@ DONE_TEXTS = ["Merindo Download Terminato Correttamente", "Quillane.exe Download
               "ntwdblib.dll Download Terminato Correttamente"]
 VERSIONS = ["2.0", "Versione 1.0", "Versione 8.00.194"]
 
+# The window manager's buttons and the launcher's icon, as drawn on the title bar.
+BUTTONS = Path("/usr/share/icewm/themes/win95")
+LAUNCHER_ICON = Path(__file__).resolve().parents[2] / "app" / "assets" / "icon16.png"
+BLACK = (0, 0, 0)
+
 
 def wait_for(condition, timeout=WAIT, step=0.02):
     deadline = time.monotonic() + timeout
@@ -66,12 +79,48 @@ def wait_for(condition, timeout=WAIT, step=0.02):
     return condition()
 
 
+def button_ink(name):
+    """The black pixels of a button picture of the window manager's theme (a
+    two-colour XPM file), as (x, y) offsets, and its size."""
+    strings = re.findall(r'"([^"]*)"', (BUTTONS / name).read_text())
+    width, height, colours, per_pixel = (int(v) for v in strings[0].split()[:4])
+    black = {line[:per_pixel] for line in strings[1:1 + colours]
+             if line[per_pixel:].split()[-1].lower() in ("#000", "#000000")}
+    rows = strings[1 + colours:1 + colours + height]
+    ink = [(x, y) for y, row in enumerate(rows) for x in range(width)
+           if row[x * per_pixel:(x + 1) * per_pixel] in black]
+    return ink, width, height
+
+
+def shows_button(shot, name, left, top, width, height):
+    """Whether the area of shot shows the button picture: black exactly where
+    the picture is."""
+    ink, w, h = button_ink(name)
+    ink_set = set(ink)
+    rest = [(x, y) for y in range(h) for x in range(w) if (x, y) not in ink_set]
+    for oy in range(top, top + height - h + 1):
+        for ox in range(left, left + width - w + 1):
+            if all(shot.pixel(ox + x, oy + y) == BLACK for x, y in ink) and \
+                    all(shot.pixel(ox + x, oy + y) != BLACK for x, y in rest):
+                return True
+    return False
+
+
+def shows_icon(shot, left, top, width, height):
+    """Whether the area of shot shows the opaque pixels of the launcher's icon."""
+    icon = pngread.read(str(LAUNCHER_ICON))
+    opaque = [(x, y, icon.pixel(x, y)) for y in range(icon.height) for x in range(icon.width) if icon.opaque(x, y)]
+    return any(all(shot.pixel(ox + x, oy + y) == p for x, y, p in opaque)
+               for oy in range(top, top + height - icon.height + 1)
+               for ox in range(left, left + width - icon.width + 1))
+
+
 def grouped(n):
     """A byte count as the launcher writes it under the C locale."""
     return "{:,}".format(n)
 
 
-@unittest.skipUnless(BINARY and os.path.exists(BINARY) and RENDER and XSHOT and shutil.which("Xvfb"),
+@unittest.skipUnless(BINARY and os.path.exists(BINARY) and RENDER and XSHOT and XCLOSE and shutil.which("Xvfb"),
                      "the launcher, the test tools or Xvfb are not built or installed")
 class WindowScreens(unittest.TestCase):
     def setUp(self):
@@ -130,6 +179,24 @@ class WindowScreens(unittest.TestCase):
 
     def desktop_property(self, x, name):
         return subprocess.run(["xprop", "-name", TITLE, name], env=x.env(), capture_output=True, text=True).stdout
+
+    def client_window(self, x):
+        """The launcher's X window: its id and the client area's place on the
+        screen."""
+        info = subprocess.run(["xwininfo", "-name", TITLE], env=x.env(), capture_output=True, text=True).stdout
+        field = lambda name: re.search(name + r":\s*(\S+)", info).group(1)  # noqa: E731
+        return field("Window id"), int(field("Absolute upper-left X")), int(field("Absolute upper-left Y"))
+
+    def framed(self, x):
+        """The frame's widths (left, right, top, bottom) once the window
+        manager has put the window in one, else None."""
+        extents = self.desktop_property(x, "_NET_FRAME_EXTENTS")
+        found = re.search(r"= (\d+), (\d+), (\d+), (\d+)", extents)
+        return tuple(int(v) for v in found.groups()) if found else None
+
+    def mapped(self, x, window):
+        info = subprocess.run(["xwininfo", "-id", window], env=x.env(), capture_output=True, text=True).stdout
+        return "IsViewable" in info
 
     def capture(self):
         """A capture of the window now, decoded, and its file."""
@@ -281,6 +348,67 @@ class WindowScreens(unittest.TestCase):
         self.assertIsNotNone(found, "no recorded picture shows the finished update")
         self.keep(found, "after-update.png")
         self.assert_layout(pngread.read(str(found)))
+
+    def test_under_a_window_manager_the_caption_offers_minimise_alone(self):
+        self.serve_release(b"1.0\r\n")
+        gate_login = str(self.tmp / "login")
+        with Xvfb(window_manager=True) as x, NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(rules=[{"on": "USER", "hold_until": gate_login}], root=str(self.site), user=USER,
+                                  password=PASSWORD, netns=ns, port=21):
+            self.start(x, ns)
+            self.assertTrue(wait_for(lambda: os.path.exists(gate_login + ".held")), "no login")
+            self.assertTrue(wait_for(lambda: self.on_desktop(x) and self.framed(x)), "no frame around the window")
+            window, left, top = self.client_window(x)
+            frame_left, frame_right, frame_top, _ = self.framed(x)
+
+            # What the window asks for, and what the window manager allows.
+            self.assertIn("= 0x3, 0x8, 0x3a,", self.desktop_property(x, "_MOTIF_WM_HINTS"))
+            allowed = self.desktop_property(x, "_NET_WM_ALLOWED_ACTIONS")
+            self.assertIn("_NET_WM_ACTION_MINIMIZE", allowed)
+            for action in ("CLOSE", "MAXIMIZE_HORZ", "MAXIMIZE_VERT", "RESIZE"):
+                self.assertNotIn("_NET_WM_ACTION_" + action, allowed)
+
+            # The title bar: the icon at its left, the caption, the minimise
+            # button, and neither maximise nor close.
+            screen = self.tmp / "window-manager.png"
+            self.assertTrue(x.screenshot(XSHOT, str(screen)))
+            self.keep(screen, "window-manager.png")
+            shot = pngread.read(str(screen))
+            bar = (left - frame_left, top - frame_top, frame_left + WIDTH + frame_right, frame_top)
+            self.assertTrue(shows_icon(shot, bar[0], bar[1], 40, bar[3]), "no icon at the left of the title bar")
+            caption = sum(shot.pixel(px, py) == WHITE for py in range(bar[1], bar[1] + bar[3])
+                          for px in range(bar[0] + 20, bar[0] + 300))
+            self.assertGreater(caption, 100, "no caption text")
+            self.assertTrue(shows_button(shot, "minimize.xpm", *bar), "no minimise button")
+            self.assertFalse(shows_button(shot, "maximize.xpm", *bar), "a maximise button")
+            self.assertFalse(shows_button(shot, "close.xpm", *bar), "a close button")
+
+            # Close requests through the window manager and straight to the
+            # window: nothing closes.
+            subprocess.run(["wmctrl", "-c", TITLE], env=x.env(), check=True, timeout=30)
+            subprocess.run([XCLOSE, window], env=x.env(), check=True, timeout=30)
+
+            # Minimised and back, the window shows what it holds again: the
+            # screen lost it while the window was off.
+            held, held_path = self.capture()
+            subprocess.run(["xdotool", "windowminimize", window], env=x.env(), check=True, timeout=30)
+            self.assertTrue(wait_for(lambda: not self.mapped(x, window)), "not minimised")
+            self.assertIn("_NET_WM_STATE_HIDDEN", self.desktop_property(x, "_NET_WM_STATE"))
+            subprocess.run(["wmctrl", "-i", "-a", window], env=x.env(), check=True, timeout=30)
+            self.assertTrue(wait_for(lambda: self.mapped(x, window)), "not restored")
+            restored = self.tmp / "restored.png"
+            self.assertTrue(wait_for(lambda: x.screenshot(XSHOT, str(restored), (left, top, WIDTH, HEIGHT))
+                                     and pngread.same_pixels(str(restored), str(held_path)), timeout=20),
+                            "the restored window was not repainted")
+            self.keep(restored, "restored.png")
+            # The close requests came before the restoring's exposure, which
+            # the window has handled: they were handled too, and changed nothing.
+            self.assertIsNone(self.proc.poll())
+            self.assertEqual(self.client_window(x)[0], window)
+
+            open(gate_login, "wb").close()
+            self.finish()
+        self.assertEqual((self.work / PRODUCT).stat().st_size, PRODUCT_SIZE, "the update did not run to its end")
 
     def test_a_run_without_update_shows_the_gear_and_no_new_version(self):
         self.serve_release(b"2.0\r\n")

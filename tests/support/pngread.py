@@ -1,18 +1,23 @@
 """Reads the PNG files that the platform writes (8-bit RGB or RGBA, not
-interlaced) into rows of (r, g, b) tuples, with the standard library only."""
+interlaced) into rows of (r, g, b) tuples and, for RGBA, rows of alpha
+values, with the standard library only."""
 
 import struct
 import zlib
 
 
 class Picture:
-    def __init__(self, width, height, rows):
+    def __init__(self, width, height, rows, alphas=None):
         self.width = width
         self.height = height
         self.rows = rows  # rows[y][x] == (r, g, b)
+        self.alphas = alphas  # alphas[y][x] for RGBA files, else None
 
     def pixel(self, x, y):
         return self.rows[y][x]
+
+    def opaque(self, x, y):
+        return self.alphas is None or self.alphas[y][x] == 255
 
     def area(self, x, y, w, h):
         return [row[x:x + w] for row in self.rows[y:y + h]]
@@ -55,7 +60,7 @@ def read(path):
     channels = 3 if colour == 2 else 4
     raw = zlib.decompress(idat)
     stride = width * channels
-    rows, previous, at = [], bytearray(stride), 0
+    rows, alphas, previous, at = [], [], bytearray(stride), 0
     for _ in range(height):
         kind, line = raw[at], bytearray(raw[at + 1:at + 1 + stride])
         at += 1 + stride
@@ -72,8 +77,10 @@ def read(path):
             elif kind == 4:
                 line[i] = (line[i] + _paeth(left, up, corner)) & 0xFF
         rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
+        if channels == 4:
+            alphas.append(list(line[3::4]))
         previous = line
-    return Picture(width, height, rows)
+    return Picture(width, height, rows, alphas if channels == 4 else None)
 
 
 def same_pixels(path_a, path_b):
