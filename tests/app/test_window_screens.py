@@ -160,7 +160,7 @@ class WindowScreens(unittest.TestCase):
     def start(self, x, ns):
         env = x.env()
         env.update(LC_ALL="C", WIN32_PLATFORM_RECORD_DIR=str(self.records),
-                   WIN32_PLATFORM_CAPTURE_DIR=str(self.captures))
+                   WIN32_PLATFORM_CAPTURE_DIR=str(self.captures), WIN32_PLATFORM_TRACE=str(self.tmp / "trace.log"))
         self.errors = open(self.tmp / "stderr.txt", "wb")
         self.addCleanup(self.errors.close)
         self.proc = subprocess.Popen(ns.command([BINARY]), cwd=str(self.work), env=env, start_new_session=True,
@@ -409,6 +409,8 @@ class WindowScreens(unittest.TestCase):
             open(gate_login, "wb").close()
             self.finish()
         self.assertEqual((self.work / PRODUCT).stat().st_size, PRODUCT_SIZE, "the update did not run to its end")
+        starts = [line for line in (self.tmp / "trace.log").read_text().splitlines() if line.startswith("start ")]
+        self.assertEqual(len(starts), 1, "the product was not started")
 
     def test_a_run_without_update_shows_the_gear_and_no_new_version(self):
         self.serve_release(b"2.0\r\n")
