@@ -47,8 +47,9 @@ void setFrame(std::uint32_t window, const Frame& frame);
 void setPlace(std::uint32_t window, int x, int y, int width, int height);
 void setVisible(std::uint32_t window, bool visible);
 // Tells the window manager the frame's buttons and commands where the
-// desktop has a way to hear it: on X11 the window's Motif hints, which most
-// window managers follow. Wayland's shell protocol has no such request.
+// desktop has a way to hear it: on X11 the window's Motif hints, which
+// window managers follow more or less. Wayland's shell protocol has no such
+// request.
 // createWindow and setFrame call it; implemented by OsFrameHints.cpp.
 void setFrameHints(std::uint32_t window, const Frame& frame);
 // width x height 0xAARRGGBB pixels, top row first.

@@ -1,10 +1,11 @@
 // A window's frame as an X11 window manager hears it: the Motif hints
 // (_MOTIF_WM_HINTS), which name the decorations to draw and the functions a
 // person may apply. Window managers differ in how much of them they follow:
-// IceWM all of it; Openbox only moving, sizing and whether to decorate at
-// all, and it always draws its close button. The window manager publishes
-// what it then allows in _NET_WM_ALLOWED_ACTIONS, which is its property, not
-// the client's.
+// IceWM draws the buttons named and refuses closing, maximising and sizing
+// when they are not named (it keeps moving); Openbox follows only moving,
+// sizing and whether to decorate at all, and keeps its close button. The
+// window manager publishes what it then allows in _NET_WM_ALLOWED_ACTIONS,
+// which is its property, not the client's.
 #include "platform/posix/OsDisplay.h"
 
 #include <SDL2/SDL.h>
