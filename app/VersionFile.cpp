@@ -2,23 +2,75 @@
 
 #include "classlib/Classes.h"
 
-std::string VersionFromText(const std::string& bytes) {
-  const std::string text = bytes.substr(0, bytes.find('\0'));
-  std::string version;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = Trim(text.substr(start, end - start));
-    if (!line.empty()) version = ShortString(line);
-    if (end == text.size()) break;
-    start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+#include <algorithm>
+
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool EndsLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
+}  // namespace
+
+// CR, LF and CR LF each end a line. Taking the CR and the LF of a CR LF for
+// two breaks only adds an empty line, which changes no version, so a CR LF
+// split between two pieces needs no state.
+bool TVersionScanner::Feed(const char* data, std::size_t size) {
+  const char* const end = data + size;
+  while (data < end && !ended_) {
+    const char* const lineEnd = std::find_if(data, end, EndsLine);
+    AddToLine(data, static_cast<std::size_t>(lineEnd - data));
+    if (lineEnd == end) break;
+    if (*lineEnd == '\0') {
+      ended_ = true;  // the line before the NUL is the text's last
+      break;
+    }
+    EndLine();
+    data = lineEnd + 1;
   }
-  return version;
+  return !ended_;
+}
+
+void TVersionScanner::AddToLine(const char* data, std::size_t size) {
+  if (lineLength_ == 0) {
+    while (size > 0 && IsBlank(*data)) {
+      ++data;
+      --size;
+    }
+  }
+  if (size == 0) return;
+  lineHead_.append(data, std::min(size, kShortStringMax - lineHead_.size()));
+  std::size_t upToLastNonBlank = size;
+  while (upToLastNonBlank > 0 && IsBlank(data[upToLastNonBlank - 1])) --upToLastNonBlank;
+  if (upToLastNonBlank > 0) trimmedLength_ = lineLength_ + upToLastNonBlank;
+  lineLength_ += size;
+}
+
+void TVersionScanner::EndLine() {
+  if (trimmedLength_ > 0) version_ = LineVersion();
+  lineHead_.clear();
+  lineLength_ = 0;
+  trimmedLength_ = 0;
+}
+
+std::string TVersionScanner::LineVersion() const {
+  return lineHead_.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(trimmedLength_, kShortStringMax)));
+}
+
+std::string TVersionScanner::Version() const { return trimmedLength_ > 0 ? LineVersion() : version_; }
+
+std::string VersionFromText(const std::string& bytes) {
+  TVersionScanner scanner;
+  scanner.Feed(bytes.data(), bytes.size());
+  return scanner.Version();
 }
 
 std::string ReadVersionFile(const std::string& path) {
   TFileStream file(path, TFileStream::Mode::OpenRead);
-  return VersionFromText(file.ReadAll());
+  TVersionScanner scanner;
+  char block[kVersionFileBlock];
+  for (;;) {
+    const long got = file.Read(block, sizeof block);
+    if (got <= 0 || !scanner.Feed(block, static_cast<std::size_t>(got))) break;
+  }
+  return scanner.Version();
 }

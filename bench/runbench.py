@@ -1,7 +1,8 @@
 """Runs the launcher's benchmarks against their peers and prints one table.
 
     /usr/bin/python3 bench/runbench.py --build BUILD_DIR [--rounds N] [--size-mib 256]
-        [--only transfer,launcher,feedback,startup] [--json FILE] [--strict]
+        [--only transfer,launcher,feedback,startup,version] [--version-mb 300] [--sparse-gb 3]
+        [--scratch DIR] [--json FILE] [--strict]
 
 bench/run builds BUILD_DIR in the release configuration and calls this. Every figure is the
 median of N rounds with the spread (lowest and highest) beside it; within a
@@ -28,6 +29,14 @@ server start).
    to the first paint of its window, which the platform reports in the trace
    file named by WIN32_PLATFORM_TRACE ("paint <monotonic ns> <process CPU ns>
    <window title>"); the launcher is ended right after that paint.
+5. version: merindo-launcher against version files of a few bytes, of
+   --version-mb MB (one long line, then the version) and of --sparse-gb GB
+   (the version, then a hole), each deciding that nothing is to be updated;
+   peak resident memory, CPU and wall time of the whole process.
+
+Contenders write into --scratch (default /dev/shm, so that the disk's
+write-back does not fall on one of them; a folder on a disk shows what the
+launcher's flushes cost there).
 """
 
 import argparse
@@ -221,7 +230,7 @@ def bench_transfer(args, report, work):
     site = work / "transfer-site"
     site.mkdir()
     write_random_file(site / "big.bin", size)
-    out_dir = Path(tempfile.mkdtemp(prefix="bench-out.", dir=scratch_root()))
+    out_dir = Path(tempfile.mkdtemp(prefix="bench-out.", dir=args.scratch))
     ours = Path(args.build) / "bench" / "ftp-download-bench"
     inside = {"wall": Series(), "cpu": Series()}
     try:
@@ -303,7 +312,7 @@ def bench_launcher(args, report, work):
     size = args.size_mib * MIB
     site = launcher_site(work, size)
     sizes = {name: file_size or size for name, file_size in UPDATE_FILES}
-    out_parent = Path(tempfile.mkdtemp(prefix="bench-out.", dir=scratch_root()))
+    out_parent = Path(tempfile.mkdtemp(prefix="bench-out.", dir=args.scratch))
     out_dir = out_parent / "install"
     names = ["merindo-launcher", "curl -P"]
     phase = {n: Series() for n in names}
@@ -431,6 +440,90 @@ def bench_startup(args, report, work):
     report.results["startup_ms"] = {"wall": wall.values, "cpu": cpu.values}
 
 
+# ---------------------------------------------------------------- 5. version
+
+def write_version_files(folder, version_mb, sparse_gb):
+    """The server's version files of the cases: {case: (file name, size)}.
+    Each has 1.0 as its last non-blank line (the sparse one before its
+    first NUL), so that every case decides alike: nothing to update."""
+    cases = {}
+    small = folder / "small.txt"
+    small.write_bytes(b"x\r\n1.0\r\n")
+    cases["small"] = small
+    if version_mb:
+        tail = b"\r\n1.0\r\n"
+        line = folder / "long-line.txt"
+        with open(line, "wb") as f:
+            left = version_mb * 1000 * 1000 - len(tail)
+            chunk = b"x" * MIB
+            while left > 0:
+                f.write(chunk[:min(left, MIB)])
+                left -= min(left, MIB)
+            f.write(tail)
+        cases["%d MB, one line" % version_mb] = line
+    if sparse_gb:
+        # All of a hole reads as NUL bytes, which end the text.
+        sparse = folder / "sparse.txt"
+        with open(sparse, "wb") as f:
+            f.write(b"1.0\r\n")
+            f.truncate(sparse_gb * 1000 * 1000 * 1000)
+        cases["%d GB, sparse" % sparse_gb] = sparse
+    return cases
+
+
+def bench_version(args, report, work):
+    """The shipped launcher against version files of growing size, with the
+    same decision each time (nothing to update): its peak resident memory
+    and its whole run."""
+    launcher = Path(args.build) / "app" / "merindo-launcher"
+    host, user, password, root = built_profile(args.build)
+    site = work / "version-site"
+    folder = site / root / "Merindo"
+    folder.mkdir(parents=True)
+    cases = write_version_files(work, args.version_mb, args.sparse_gb)
+    out_dir = Path(tempfile.mkdtemp(prefix="bench-out.", dir=args.scratch)) / "install"
+    names = list(cases)
+    rss = {n: Series() for n in names}
+    wall = {n: Series() for n in names}
+    cpu = {n: Series() for n in names}
+    try:
+        with NetNamespace(hosts=[host]) as ns, \
+                VsftpdServer(root=str(site), user=user, password=password, netns=ns, port=21):
+            for r in range(-1, args.rounds):
+                for name in rotated(names, max(r, 0)):
+                    served = folder / "Versione.Txt"
+                    if served.exists():
+                        served.unlink()
+                    os.link(cases[name], served)
+                    fresh_install(out_dir)
+                    (out_dir / "VersioneAttuale.Txt").write_bytes(b"1.0\r\n")
+                    run = run_measured(ns.command([str(launcher.resolve())]), cwd=str(out_dir),
+                                       env=headless_env(), timeout=600)
+                    check_size(out_dir / "Versione.Txt", cases[name].stat().st_size)
+                    if (out_dir / PRODUCT).exists():
+                        raise RuntimeError("the launcher updated with the %s version file" % name)
+                    if r < 0:
+                        continue
+                    rss[name].add(run.maxrss_kib / 1024)
+                    wall[name].add(run.wall)
+                    cpu[name].add(run.cpu)
+    finally:
+        shutil.rmtree(out_dir.parent, ignore_errors=True)
+
+    report.say()
+    report.say("5. Version file: the launcher against a growing Versione.Txt (last line 1.0, nothing to update),")
+    report.say("   vsftpd in a network namespace; the file is downloaded whole, then read")
+    rows = [[n, rss[n].text(1, 1), cpu[n].text(), wall[n].text()] for n in names]
+    report.table(["version file", "peak RSS MiB", "CPU s (process)", "process wall s"], rows)
+    growth = max(max(rss[n].values) for n in names) - min(rss["small"].values)
+    report.say("  target: peak resident memory within 8 MiB of the small file's (largest growth %.1f MiB: %s)"
+               % (growth, verdict(growth, 8)))
+    report.say("  (the process wall time holds the launcher's two fixed 1 s timers)")
+    report.results["version"] = {"peak_rss_mib": {n: rss[n].values for n in names},
+                                 "cpu_s": {n: cpu[n].values for n in names},
+                                 "wall_s": {n: wall[n].values for n in names}}
+
+
 # ---------------------------------------------------------------- main
 
 BENCHMARKS = {
@@ -438,6 +531,7 @@ BENCHMARKS = {
     "launcher": (bench_launcher, ["bench/run-measured", "app/merindo-launcher"]),
     "feedback": (bench_feedback, ["bench/run-measured", "bench/feedback-bench"]),
     "startup": (bench_startup, ["bench/run-measured", "app/merindo-launcher"]),
+    "version": (bench_version, ["bench/run-measured", "app/merindo-launcher"]),
 }
 
 
@@ -447,6 +541,10 @@ def main(argv=None):
     parser.add_argument("--rounds", type=int, default=9)
     parser.add_argument("--size-mib", type=int, default=256)
     parser.add_argument("--only", default=",".join(BENCHMARKS))
+    parser.add_argument("--version-mb", type=int, default=300, help="the long version file, in MB")
+    parser.add_argument("--sparse-gb", type=int, default=3, help="the sparse version file, in GB (0: none)")
+    parser.add_argument("--scratch", default=scratch_root(),
+                        help="where the contenders write (default /dev/shm, memory-backed)")
     parser.add_argument("--json")
     parser.add_argument("--strict", action="store_true", help="a benchmark whose programs are not built fails")
     args = parser.parse_args(argv)
@@ -454,7 +552,7 @@ def main(argv=None):
     for b in chosen:
         if b not in BENCHMARKS:
             parser.error("unknown benchmark %s (known: %s)" % (b, ", ".join(BENCHMARKS)))
-    if os.geteuid() != 0 and any(b in ("launcher", "startup") for b in chosen):
+    if os.geteuid() != 0 and any(b in ("launcher", "startup", "version") for b in chosen):
         parser.error("the launcher benchmarks make network namespaces: run as root")
 
     global RUN_MEASURED

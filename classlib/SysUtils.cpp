@@ -131,6 +131,26 @@ bool FileExists(const std::string& path) {
 
 bool DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
 
+namespace {
+
+// Through a handle of its own, so that every writer of a file that will
+// replace another gets this without having to flush it itself.
+bool FlushToDisk(const std::string& path) {
+  const HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = FlushFileBuffers(file) != FALSE;
+  const DWORD error = GetLastError();
+  CloseHandle(file);
+  SetLastError(error);
+  return flushed;
+}
+
+}  // namespace
+
 bool RenameFileReplacing(const std::string& source, const std::string& target) {
+  // Without the flush, a journaling file system may keep the rename through a
+  // power cut but not the data: the target's name on an empty or partial file.
+  if (!FlushToDisk(source)) return false;
   return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }

@@ -87,6 +87,11 @@ std::string SysErrorMessage(unsigned error);
 // case of its name).
 bool FileExists(const std::string& path);
 bool DeleteFile(const std::string& path);
-// Replaces target by source in one step; false (and the files unchanged) on
-// failure.
+// Replaces target by source in one step, durably: source's data is flushed to
+// the disk before the rename, and the call returns once the new name is on
+// the disk too, so that a power cut at any moment leaves target either as it
+// was or complete with source's data. False on failure (GetLastError has the
+// reason): the files are unchanged, unless only the flush of the new name
+// failed, when target already has source's data but may lose it to a power
+// cut.
 bool RenameFileReplacing(const std::string& source, const std::string& target);

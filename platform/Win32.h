@@ -420,10 +420,13 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, SECURITY_A
                           DWORD creation, DWORD flags, HANDLE templateFile);
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED* overlapped);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, OVERLAPPED* overlapped);
+// The file's data is on the disk when it returns; the handle needs write access.
+BOOL WINAPI FlushFileBuffers(HANDLE file);
 BOOL WINAPI CloseHandle(HANDLE object);
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
 BOOL WINAPI DeleteFileA(LPCSTR path);
+// With MOVEFILE_WRITE_THROUGH it returns once the new name is on the disk.
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
 
 constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x00000200;

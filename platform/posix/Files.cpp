@@ -74,6 +74,18 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
   return TRUE;
 }
 
+BOOL WINAPI FlushFileBuffers(HANDLE file) {
+  if (!validHandle(file)) {
+    setLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!os::syncFile(fdOf(file))) {
+    failFromErrno();
+    return FALSE;
+  }
+  return TRUE;
+}
+
 BOOL WINAPI CloseHandle(HANDLE object) {
   if (!validHandle(object)) {
     setLastError(ERROR_INVALID_HANDLE);
@@ -137,6 +149,12 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags) {
     return FALSE;
   }
   if (!os::renameFile(from, to)) {
+    failFromErrno();
+    return FALSE;
+  }
+  // A rename lives in the folders' entries: they reach the disk with a flush
+  // of the folders, not of the file.
+  if ((flags & MOVEFILE_WRITE_THROUGH) && !os::syncFoldersOf(from, to)) {
     failFromErrno();
     return FALSE;
   }

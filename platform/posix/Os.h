@@ -99,6 +99,12 @@ FileInfo fileInfo(const std::string& path);
 bool removeFile(const std::string& path);
 // rename(2): replaces an existing target atomically.
 bool renameFile(const std::string& from, const std::string& to);
+// fsync(2): the file's data and size are on the disk when it returns.
+bool syncFile(int fd);
+// fsync(2) of the folder that holds each path (once when they share it), so
+// that names made or removed there survive a power cut. A file system that
+// cannot flush a folder (EINVAL) has nothing to flush.
+bool syncFoldersOf(const std::string& first, const std::string& second);
 
 // Programs.
 enum class StartResult { Started, FileNotFound, PathNotFound, AccessDenied, NotAProgram, Failed };

@@ -157,4 +157,38 @@ bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool renameFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
 
+bool syncFile(int fd) {
+  int result;
+  do {
+    result = ::fsync(fd);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool syncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = syncFile(fd) || errno == EINVAL;
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return synced;
+}
+
+}  // namespace
+
+bool syncFoldersOf(const std::string& first, const std::string& second) {
+  const std::string a = folderOf(first);
+  const std::string b = folderOf(second);
+  return syncFolder(a) && (a == b || syncFolder(b));
+}
+
 }  // namespace os

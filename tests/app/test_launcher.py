@@ -59,10 +59,12 @@ class LauncherRun:
     def local(self, name, data):
         (self.work / name).write_bytes(data)
 
-    def run(self, ns, timeout=60):
-        env = dict(os.environ, WIN32_PLATFORM_TRACE=str(self.trace))
+    def run(self, ns, timeout=60, under=(), environment=None):
+        """Runs the launcher, `under` a command such as strace when given,
+        with `environment` added to the test's own."""
+        env = dict(os.environ, WIN32_PLATFORM_TRACE=str(self.trace), **(environment or {}))
         env.pop("DISPLAY", None)  # headless
-        self.result = ns.run([BINARY], cwd=str(self.work), timeout=timeout, env=env)
+        self.result = ns.run(list(under) + [BINARY], cwd=str(self.work), timeout=timeout, env=env)
         self.test.assertFalse(self.result.timed_out, "the launcher did not end")
         self.test.assertEqual(self.result.returncode, 0, self.result.stderr)
         return self.result

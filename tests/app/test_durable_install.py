@@ -1,0 +1,86 @@
+"""The shipped launcher puts each downloaded file in place so that a power cut
+cannot undo it: for each of the three files, seen in the system calls the
+binary makes (strace), the temporary file's last write comes before its
+fsync, the fsync before the rename over the installed name, and the rename
+before an fsync of the working folder.
+"""
+
+import os
+import re
+import sys
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
+from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
+from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, USER  # noqa: E402
+from test_launcher import INSTALLED_PRODUCT, LIBRARY_BYTES, SERVED_PRODUCT, LauncherRun  # noqa: E402
+
+# "<pid> <call>(<arguments>) = <result>", descriptors shown with their paths (-y).
+CALL = re.compile(r"^\d+\s+(\w+)\((.*)\)\s+=\s+(-?\d+)")
+DESCRIPTOR_PATH = re.compile(r"^\d+<(.*?)>")
+QUOTED = re.compile(r'"((?:[^"\\]|\\.)*)"')
+
+
+def parse_calls(trace_text):
+    """[(call, first argument as a path, second path or None, result)], in order."""
+    calls = []
+    for line in trace_text.splitlines():
+        found = CALL.match(line)
+        if not found:
+            continue  # unfinished and resumed halves of calls of other threads
+        name, arguments, result = found.group(1), found.group(2), int(found.group(3))
+        if name in ("rename", "renameat", "renameat2"):
+            paths = QUOTED.findall(arguments)
+            calls.append((name, paths[0], paths[1], result))
+        else:
+            path = DESCRIPTOR_PATH.match(arguments)
+            calls.append((name, path.group(1) if path else None, None, result))
+    return calls
+
+
+@unittest.skipUnless(BINARY and os.path.exists(BINARY), "LAUNCHER_BINARY not built")
+class DurableInstall(unittest.TestCase):
+    def test_each_file_reaches_the_disk_before_its_name_and_its_name_before_the_next_step(self):
+        run = LauncherRun(self)
+        self.addCleanup(run.close)
+        run.serve_release()
+        run.serve(PRODUCT, SERVED_PRODUCT + b"#" * 300000)  # several blocks
+        run.local("VersioneAttuale.Txt", b"1.0\r\n")
+        run.local(PRODUCT, INSTALLED_PRODUCT)
+        trace = run.tmp / "syscalls.txt"
+        strace = ["strace", "-f", "-qq", "-y", "-s", "0", "-o", str(trace),
+                  "-e", "trace=write,fsync,fdatasync,rename,renameat,renameat2"]
+        with NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(root=str(run.site), user=USER, password=PASSWORD, netns=ns, port=21):
+            # LeakSanitizer stops the process with ptrace at its end, which a
+            # traced process cannot do.
+            run.run(ns, timeout=120, under=strace, environment={"ASAN_OPTIONS": "detect_leaks=0"})
+        self.assertEqual((run.work / LIBRARY).read_bytes(), LIBRARY_BYTES)
+        calls = parse_calls(trace.read_text())
+        folder = os.path.realpath(run.work)
+
+        for name in (PRODUCT, COMPANION, LIBRARY):
+            installed = os.path.join(folder, name)
+            partial = installed + ".download"
+            with self.subTest(file=name):
+                writes = [i for i, c in enumerate(calls) if c[0] == "write" and c[1] == partial]
+                flushes = [i for i, c in enumerate(calls) if c[0] in ("fsync", "fdatasync") and c[1] == partial]
+                renames = [i for i, c in enumerate(calls) if c[1] == partial and c[2] == installed]
+                self.assertTrue(writes, "no write into %s" % partial)
+                self.assertEqual(len(renames), 1, "one rename of %s over %s" % (partial, installed))
+                rename = renames[0]
+                self.assertEqual(calls[rename][3], 0)
+                self.assertTrue([i for i in flushes if writes[-1] < i < rename and calls[i][3] == 0],
+                                "no flush of %s between its last write and its rename" % partial)
+                folder_flushes = [i for i, c in enumerate(calls)
+                                  if c[0] == "fsync" and c[1] == folder and i > rename and c[3] == 0]
+                self.assertTrue(folder_flushes, "no flush of the folder after the rename of %s" % name)
+                later_writes = [i for i, c in enumerate(calls)
+                                if c[0] == "write" and c[1] and c[1].endswith(".download") and i > rename]
+                if later_writes:  # the next file's download waits for the folder's flush
+                    self.assertLess(folder_flushes[0], later_writes[0])
+
+
+if __name__ == "__main__":
+    unittest.main()
