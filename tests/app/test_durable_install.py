@@ -55,7 +55,8 @@ class DurableInstall(unittest.TestCase):
                 ScriptedFtpServer(root=str(run.site), user=USER, password=PASSWORD, netns=ns, port=21):
             # LeakSanitizer stops the process with ptrace at its end, which a
             # traced process cannot do.
-            run.run(ns, timeout=120, under=strace, environment={"ASAN_OPTIONS": "detect_leaks=0"})
+            sanitizer = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "detect_leaks=0"]))
+            run.run(ns, timeout=120, under=strace, environment={"ASAN_OPTIONS": sanitizer})
         self.assertEqual((run.work / LIBRARY).read_bytes(), LIBRARY_BYTES)
         calls = parse_calls(trace.read_text())
         folder = os.path.realpath(run.work)
