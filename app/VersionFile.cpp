@@ -7,7 +7,16 @@
 namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-bool EndsLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
+// The first CR, LF or NUL from p on, or end. One comparison rules out every
+// byte above CR, which is nearly all of a text.
+const char* FindLineEnd(const char* p, const char* end) {
+  for (; p < end; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c <= '\r' && (c == '\r' || c == '\n' || c == '\0')) break;
+  }
+  return p;
+}
 
 }  // namespace
 
@@ -17,7 +26,7 @@ bool EndsLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 bool TVersionScanner::Feed(const char* data, std::size_t size) {
   const char* const end = data + size;
   while (data < end && !ended_) {
-    const char* const lineEnd = std::find_if(data, end, EndsLine);
+    const char* const lineEnd = FindLineEnd(data, end);
     AddToLine(data, static_cast<std::size_t>(lineEnd - data));
     if (lineEnd == end) break;
     if (*lineEnd == '\0') {
@@ -46,17 +55,24 @@ void TVersionScanner::AddToLine(const char* data, std::size_t size) {
 }
 
 void TVersionScanner::EndLine() {
-  if (trimmedLength_ > 0) version_ = LineVersion();
+  if (trimmedLength_ > 0) {
+    // The line's head becomes the version without a copy; the two texts
+    // trade their buffers, so a file of many lines allocates nothing.
+    version_.swap(lineHead_);
+    version_.resize(VersionLength());
+  }
   lineHead_.clear();
   lineLength_ = 0;
   trimmedLength_ = 0;
 }
 
-std::string TVersionScanner::LineVersion() const {
-  return lineHead_.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(trimmedLength_, kShortStringMax)));
+std::size_t TVersionScanner::VersionLength() const {
+  return static_cast<std::size_t>(std::min<std::uint64_t>(trimmedLength_, kShortStringMax));
 }
 
-std::string TVersionScanner::Version() const { return trimmedLength_ > 0 ? LineVersion() : version_; }
+std::string TVersionScanner::Version() const {
+  return trimmedLength_ > 0 ? lineHead_.substr(0, VersionLength()) : version_;
+}
 
 std::string VersionFromText(const std::string& bytes) {
   TVersionScanner scanner;

@@ -23,7 +23,8 @@ class TVersionScanner {
  private:
   void AddToLine(const char* data, std::size_t size);
   void EndLine();
-  std::string LineVersion() const;
+  // The current line's version text: its trimmed length, at most 255.
+  std::size_t VersionLength() const;
 
   std::string version_;              // of the last non-blank line ended so far
   std::string lineHead_;             // the current line's first 255 characters after its leading blanks
