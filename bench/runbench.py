@@ -306,6 +306,18 @@ def fresh_install(out_dir):
     (out_dir / "VersioneAttuale.Txt").write_bytes(b"Versione 1.0\r\n")
 
 
+def launcher_rounds(args, site, names):
+    """(round, contender, namespace) for the warm-up round (-1) and then each
+    round, its contenders in the round's order, while vsftpd serves site on
+    port 21 of a namespace in which the launcher's server name is 127.0.0.1."""
+    host, user, password, _ = built_profile(args.build)
+    with NetNamespace(hosts=[host]) as ns, \
+            VsftpdServer(root=str(site), user=user, password=password, netns=ns, port=21):
+        for r in range(-1, args.rounds):
+            for name in rotated(names, max(r, 0)):
+                yield r, name, ns
+
+
 def bench_launcher(args, report, work):
     launcher = Path(args.build) / "app" / "merindo-launcher"
     host, user, password, root = built_profile(args.build)
@@ -320,28 +332,24 @@ def bench_launcher(args, report, work):
     rss = {n: Series() for n in names}
     cpu = {n: Series() for n in names}
     try:
-        with NetNamespace(hosts=[host]) as ns, \
-                VsftpdServer(root=str(site), user=user, password=password, netns=ns, port=21):
-            for r in range(-1, args.rounds):
-                for name in rotated(names, max(r, 0)):
-                    fresh_install(out_dir)
-                    if name == "merindo-launcher":
-                        cmd = ns.command([str(launcher.resolve())])
-                    else:
-                        cmd = ns.command(["curl", "-s", "-S", "-P", "-", "-u", "%s:%s" % (user, password)])
-                        for file_name in sizes:
-                            cmd += ["-o", str(out_dir / file_name),
-                                    "ftp://%s/%s/Merindo/%s" % (host, root, file_name)]
-                    run = run_measured(cmd, cwd=str(out_dir), env=headless_env())
-                    paths = [out_dir / n for n in sizes]
-                    for p in paths:
-                        check_size(p, sizes[p.name])
-                    if r < 0:
-                        continue
-                    phase[name].add(transfer_phase(paths))
-                    total[name].add(run.wall)
-                    rss[name].add(run.maxrss_kib / 1024)
-                    cpu[name].add(run.cpu)
+        for r, name, ns in launcher_rounds(args, site, names):
+            fresh_install(out_dir)
+            if name == "merindo-launcher":
+                cmd = ns.command([str(launcher.resolve())])
+            else:
+                cmd = ns.command(["curl", "-s", "-S", "-P", "-", "-u", "%s:%s" % (user, password)])
+                for file_name in sizes:
+                    cmd += ["-o", str(out_dir / file_name), "ftp://%s/%s/Merindo/%s" % (host, root, file_name)]
+            run = run_measured(cmd, cwd=str(out_dir), env=headless_env())
+            paths = [out_dir / n for n in sizes]
+            for p in paths:
+                check_size(p, sizes[p.name])
+            if r < 0:
+                continue
+            phase[name].add(transfer_phase(paths))
+            total[name].add(run.wall)
+            rss[name].add(run.maxrss_kib / 1024)
+            cpu[name].add(run.cpu)
     finally:
         shutil.rmtree(out_parent, ignore_errors=True)
 
@@ -476,9 +484,8 @@ def bench_version(args, report, work):
     same decision each time (nothing to update): its peak resident memory
     and its whole run."""
     launcher = Path(args.build) / "app" / "merindo-launcher"
-    host, user, password, root = built_profile(args.build)
     site = work / "version-site"
-    folder = site / root / "Merindo"
+    folder = site / built_profile(args.build)[3] / "Merindo"
     folder.mkdir(parents=True)
     cases = write_version_files(work, args.version_mb, args.sparse_gb)
     out_dir = Path(tempfile.mkdtemp(prefix="bench-out.", dir=args.scratch)) / "install"
@@ -487,26 +494,23 @@ def bench_version(args, report, work):
     wall = {n: Series() for n in names}
     cpu = {n: Series() for n in names}
     try:
-        with NetNamespace(hosts=[host]) as ns, \
-                VsftpdServer(root=str(site), user=user, password=password, netns=ns, port=21):
-            for r in range(-1, args.rounds):
-                for name in rotated(names, max(r, 0)):
-                    served = folder / "Versione.Txt"
-                    if served.exists():
-                        served.unlink()
-                    os.link(cases[name], served)
-                    fresh_install(out_dir)
-                    (out_dir / "VersioneAttuale.Txt").write_bytes(b"1.0\r\n")
-                    run = run_measured(ns.command([str(launcher.resolve())]), cwd=str(out_dir),
-                                       env=headless_env(), timeout=600)
-                    check_size(out_dir / "Versione.Txt", cases[name].stat().st_size)
-                    if (out_dir / PRODUCT).exists():
-                        raise RuntimeError("the launcher updated with the %s version file" % name)
-                    if r < 0:
-                        continue
-                    rss[name].add(run.maxrss_kib / 1024)
-                    wall[name].add(run.wall)
-                    cpu[name].add(run.cpu)
+        for r, name, ns in launcher_rounds(args, site, names):
+            served = folder / "Versione.Txt"
+            if served.exists():
+                served.unlink()
+            os.link(cases[name], served)
+            fresh_install(out_dir)
+            (out_dir / "VersioneAttuale.Txt").write_bytes(b"1.0\r\n")
+            run = run_measured(ns.command([str(launcher.resolve())]), cwd=str(out_dir), env=headless_env(),
+                               timeout=600)
+            check_size(out_dir / "Versione.Txt", cases[name].stat().st_size)
+            if (out_dir / PRODUCT).exists():
+                raise RuntimeError("the launcher updated with the %s version file" % name)
+            if r < 0:
+                continue
+            rss[name].add(run.maxrss_kib / 1024)
+            wall[name].add(run.wall)
+            cpu[name].add(run.cpu)
     finally:
         shutil.rmtree(out_dir.parent, ignore_errors=True)
 
