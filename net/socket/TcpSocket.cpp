@@ -206,7 +206,7 @@ void TTcpSocket::SleepAndProcessMessages() {
 }
 
 void TTcpSocket::ProcessMessagesOrWait() {
-  if (Application->ProcessMessages()) return;
+  if (Application->ProcessMessages() || Canceled) return;
   WaitMessage();
   Application->ProcessMessages();
 }

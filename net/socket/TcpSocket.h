@@ -49,7 +49,16 @@
 //   peer's close, handled in the same pass, has already cleared Connected.
 // - Read, ReadLn and CaptureFile, when nothing could be received and no
 //   message was pending, block until a notification, a timer tick or a post
-//   arrives instead of polling again at once: same results, no busy loop.
+//   arrives instead of polling again at once: same results, no busy loop. A
+//   cancel made before such a wait begins ends it at once (EAbortError,
+//   TimedOut false), as the polling would.
+// - Read(0) and Read(n) return an empty text when the connection ended
+//   (error 10057, the peer's close replaced the socket), as ReadLn and
+//   CaptureFile do, instead of raising the error.
+// - The operations that arm the time-out (SendBuffer, ReadLn, CaptureFile)
+//   end when it fires even if the virtual Abort left Canceled alone: the FTP
+//   client's Abort cancels only its data connection, and a read waiting on
+//   its control connection would otherwise never end.
 #pragma once
 
 #include "classlib/Classes.h"
@@ -305,10 +314,15 @@ class TTcpSocket : public TComponent {
 
  private:
   // One pass of a receive loop that found nothing to receive: process pending
-  // messages; when there were none, block until a notification, a timer tick
-  // or a post arrives (nothing else could change what the loop waits for)
-  // and process it.
-  static void ProcessMessagesOrWait();
+  // messages; when there were none and no cancel is pending, block until a
+  // notification, a timer tick or a post arrives (nothing else could change
+  // what the loop waits for) and process it. A cancel made before the wait
+  // began thus ends it at once.
+  void ProcessMessagesOrWait();
+  // Whether an operation that armed the time-out must end: a cancel, or its
+  // own time-out (a descendant's Abort, such as the FTP client's, may leave
+  // Canceled alone when the time-out fires).
+  bool StopRequested() const { return Canceled || TimedOut; }
 
   // The peer of SocketHandle closed while unread data waited (its one close
   // notification came and went), so no more bytes will come.

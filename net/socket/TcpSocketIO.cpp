@@ -28,6 +28,18 @@ class ArmedTimeOut {
   TTcpSocket& socket_;
 };
 
+// After a receive or peek that failed: true when the stream has ended (error
+// 10057: the peer's close found no unread data and the socket was replaced by
+// a fresh, unconnected one); otherwise runs the error check, which raises
+// anything but would-block, and returns false.
+bool StreamEnded(TTcpSocket& socket) {
+  socket.LastErrorNo = WSAGetLastError();
+  if (socket.LastErrorNo == WSAENOTCONN) return true;
+  std::string error;
+  socket.CheckSocketError(WSAEWOULDBLOCK, error);
+  return false;
+}
+
 // Receives count bytes (already known to be waiting) onto the end of text;
 // text keeps what actually arrived. Raises the socket error.
 void ReceiveAppend(TTcpSocket& socket, std::string& text, std::size_t count) {
@@ -58,7 +70,7 @@ void TTcpSocket::SendBuffer(const char* data, std::uint16_t length) {
       // Handlers run while a send waits and may reuse the caller's memory
       // (Buffer, for one): the unsent bytes are kept here before the first wait.
       std::string kept;
-      while (remaining > 0 && !Canceled) {
+      while (remaining > 0 && !StopRequested()) {
         const int n = send(SocketHandle, next, static_cast<int>(remaining), 0);
         if (n == 0) break;
         if (n > 0) {
@@ -76,7 +88,7 @@ void TTcpSocket::SendBuffer(const char* data, std::uint16_t length) {
       }
     }
   }
-  if (Canceled) {
+  if (StopRequested()) {
     Canceled = false;
     throw EAbortError("Socket send aborted");
   }
@@ -101,8 +113,7 @@ std::string TTcpSocket::Read(std::uint16_t count) {
   if (count == 0) {
     const int n = recv(SocketHandle, Buffer, kBufferData, MSG_PEEK);
     if (n < 0) {
-      std::string error;
-      CheckSocketError(WSAEWOULDBLOCK, error);
+      StreamEnded(*this);
       return {};
     }
     if (n == 0) return {};
@@ -116,8 +127,9 @@ std::string TTcpSocket::Read(std::uint16_t count) {
       // than asked for, which would otherwise be waited for forever.
       if (n == 0 || (n > 0 && peerClosed_)) return {};
       if (n < 0) {
-        std::string error;
-        CheckSocketError(WSAEWOULDBLOCK, error);
+        // The peer's close was handled while we waited: the socket was
+        // replaced, and no more bytes can come.
+        if (StreamEnded(*this)) return {};
         ProcessMessagesOrWait();
       } else {
         // Part is here; FD_READ keeps coming while it waits, so no blocking.
@@ -160,17 +172,13 @@ std::string TTcpSocket::ReadLn() {
       ReceiveAppend(*this, line, static_cast<std::size_t>(n));
       Application->ProcessMessages();
     } else {
-      LastErrorNo = WSAGetLastError();
-      // The peer's close found no unread data and the socket was replaced by
-      // a fresh one: the stream has ended, and a partial line is dropped.
-      if (LastErrorNo == WSAENOTCONN) return {};
-      std::string error;
-      CheckSocketError(WSAEWOULDBLOCK, error);
+      // The stream ended before a line feed: a partial line is dropped.
+      if (StreamEnded(*this)) return {};
       ProcessMessagesOrWait();
     }
-    if (Canceled) break;
+    if (StopRequested()) break;
   }
-  if (Canceled) {
+  if (StopRequested()) {
     Canceled = false;
     throw EAbortError("Socket readln aborted");
   }
@@ -196,7 +204,7 @@ void TTcpSocket::CaptureFile(const std::string& fileName) {
   {
     ArmedTimeOut armed(*this);
     TFileStream file(fileName, TFileStream::Mode::Create);
-    while (!Canceled) {
+    while (!StopRequested()) {
       const int n = recv(SocketHandle, Buffer, kBufferData, 0);
       if (n == 0) break;  // the peer closed
       if (n > 0) {
@@ -208,16 +216,11 @@ void TTcpSocket::CaptureFile(const std::string& fileName) {
         Application->ProcessMessages();
         continue;
       }
-      LastErrorNo = WSAGetLastError();
-      // The peer's close found no unread data and the socket was replaced by
-      // a fresh one: the stream has ended.
-      if (LastErrorNo == WSAENOTCONN) break;
-      std::string error;
-      CheckSocketError(WSAEWOULDBLOCK, error);
+      if (StreamEnded(*this)) break;
       ProcessMessagesOrWait();
     }
   }
-  if (Canceled) {
+  if (StopRequested()) {
     Canceled = false;
     throw EAbortError("Socket send aborted");
   }
