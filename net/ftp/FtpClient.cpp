@@ -58,7 +58,10 @@ void TFtpClient::Connect() {
   try {
     LogIn();
   } catch (...) {
-    Disconnect();
+    // A server that let a wait time out is not asked for a QUIT reply it
+    // would keep back just as long.
+    if (TimedOut) TTcpSocket::Disconnect();
+    else Disconnect();
     StatusMessage(1, "Disconnected");
     throw;
   }

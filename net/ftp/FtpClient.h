@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class FTPException : public Exception {
@@ -66,8 +67,11 @@ class TFtpClient : public TTcpSocket {
   // logged in, before returning. A greeting above 400 or a USER/PASS reply of
   // 401..599 fires OnConnectionFailed and raises FTPException with that line.
   // Any failure after the connection was opened (also one raised by the
-  // OnConnect handler) sends QUIT, closes the connection, reports
-  // "Disconnected" and raises again. Does nothing when already connected.
+  // OnConnect handler) sends QUIT (not after a time-out: the server is not
+  // waited for again), closes the connection, reports "Disconnected" and
+  // raises again. A time-out of any wait, the greeting's and the replies'
+  // included, raises EAbortError with TimedOut set. Does nothing when
+  // already connected.
   void Connect() override;
   // Sends QUIT and closes the control connection (firing OnDisconnect).
   // Raises FTPException when QUIT is answered 301..599, after closing. Does
@@ -106,10 +110,11 @@ class TFtpClient : public TTcpSocket {
   // 301..599, the end-of-transfer reply is not a positive completion (2xx),
   // the control connection closes before that reply (also before the RETR
   // reply, or before the server opened the data connection: the wait for it
-  // ends then), or fewer bytes than the announced size arrive; with the
-  // socket layer's errors when the data
-  // connection fails. OnFailure may declare a failure handled. A partly
-  // written file stays.
+  // ends then), or fewer bytes arrive than the RETR reply states (see
+  // AnnouncedTransferSize); with the socket layer's errors when the data
+  // connection fails or a wait outlasts TimeOut (in active mode also the
+  // wait for the server to open the data connection). OnFailure may declare
+  // a failure handled. A partly written file stays.
   void Download(const std::string& remoteFile, const std::string& localFile);
 
   // The data connection's counters during a download; those of the last
@@ -125,6 +130,12 @@ class TFtpClient : public TTcpSocket {
   // The size announced in a reply line: the run of digits nearest before the
   // first "BYTE" (any case), 0 when there is none or it does not fit 32 bits.
   static std::int32_t ExtractTransferSize(const std::string& line);
+  // The size a RETR reply line states beyond doubt: the count of a "(N
+  // bytes)" that ends its text (before an optional full stop and the line
+  // end), "bytes" in any case; none for any other line or a count beyond 32
+  // bits. The download's completeness check uses this, never
+  // ExtractTransferSize, which also finds digits inside a file name.
+  static std::optional<std::int32_t> AnnouncedTransferSize(const std::string& line);
   // The data port a PASV reply names ("227 Entering Passive Mode
   // (h1,h2,h3,h4,p1,p2)"): field 6 cut before its first ")" plus 256 x field
   // 5, both strictly converted. Raises EConvertError when a field is missing

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <climits>
+#include <string_view>
 
 std::int32_t TFtpClient::ExtractTransferSize(const std::string& line) {
   const std::size_t byte = UpperCase(line).find("BYTE");
@@ -22,6 +23,22 @@ std::int32_t TFtpClient::ExtractTransferSize(const std::string& line) {
     value = value * 10 + (line[i] - '0');
     if (value > INT32_MAX) return 0;
   }
+  return static_cast<std::int32_t>(value);
+}
+
+std::optional<std::int32_t> TFtpClient::AnnouncedTransferSize(const std::string& line) {
+  // The reply's text without its line end, spaces and final full stop.
+  std::size_t end = line.size();
+  while (end > 0 && (line[end - 1] == '\r' || line[end - 1] == '\n' || line[end - 1] == ' ')) --end;
+  if (end > 0 && line[end - 1] == '.') --end;
+  constexpr std::string_view kTail = " BYTES)";
+  if (end < kTail.size() || UpperCase(line.substr(end - kTail.size(), kTail.size())) != kTail) return std::nullopt;
+  const std::size_t digitsEnd = end - kTail.size();
+  std::size_t begin = digitsEnd;
+  while (begin > 0 && std::isdigit(static_cast<unsigned char>(line[begin - 1]))) --begin;
+  if (begin == digitsEnd || begin == 0 || line[begin - 1] != '(' || digitsEnd - begin > 10) return std::nullopt;
+  const std::int64_t value = std::stoll(line.substr(begin, digitsEnd - begin));
+  if (value > INT32_MAX) return std::nullopt;
   return static_cast<std::int32_t>(value);
 }
 
@@ -124,18 +141,24 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
 
   if (!Passive) {
     // The server connects to us; one that hung up the control connection
-    // instead never will, so the wait ends then too.
+    // instead never will, so the wait ends then too. The data connection's
+    // time-out limits the wait like any other (Accept then raises "Accepting
+    // Canceled").
+    DataConnection->TimerOn();
     while (!DataConnection->EventArrived && !DataConnection->Canceled && !(ConnectionEnded() && !DataAvailable()))
       SleepAndProcessMessages();
     if (!DataConnection->EventArrived && !DataConnection->Canceled)
       throw FTPException("Connection closed before the transfer of " + remoteFile);
     const std::uint16_t listening = DataConnection->SocketHandle;
     DataConnection->SocketHandle = DataConnection->Accept();
+    DataConnection->TimerOff();
     closesocket(listening);
   }
 
   BytesTotal = ExtractTransferSize(line);
-  const std::int32_t announced = BytesTotal;
+  // The completeness check trusts only a size the reply states beyond doubt;
+  // BytesTotal may have come from digits inside a file or folder name.
+  const std::optional<std::int32_t> announced = AnnouncedTransferSize(line);
   if (OnTransactionStart.Assigned()) OnTransactionStart(this);
 
   if (!Canceled && !TimedOut) DataConnection->CaptureFile(localFile.empty() ? remoteFile : localFile);
@@ -154,9 +177,9 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
       throw FTPException("Connection closed before the end of the transfer of " + remoteFile);
     const int code = ReplyCode(line);
     if (code < 200 || code > 299) throw FTPException(line);
-    if (announced > 0 && BytesTotal < announced)
+    if (announced && BytesTotal < *announced)
       throw FTPException(Format("Transfer of %s incomplete: %d of %d bytes received", remoteFile.c_str(),
-                                BytesTotal, announced));
+                                BytesTotal, *announced));
   } else {
     StatusMessage(1, line);
   }
