@@ -94,7 +94,9 @@ void TX_Brontel::TimerConnessioneTimer(TObject*) {
     FtpClient1->Password = ProfileB.Password;
   }
   FtpClient1->Vendor = 2411;
-  FtpClient1->TimeOut = 0;
+  // Not 0 (no end to any wait): a server that stops answering would hold the
+  // launcher, and the user, away from the product for ever.
+  FtpClient1->TimeOut = StallTimeOut;
   try {
     FtpClient1->Connect();
   } catch (...) {
@@ -247,10 +249,11 @@ void TX_Brontel::TimerDownloadTimer(TObject*) {
   if (index >= 1 && index <= 5) item->SetImageIndex(index == 5 ? 1 : index + 1);
 }
 
-int LauncherMain() {
+int LauncherMain(std::int32_t stallTimeOutS) {
   try {
     Application->Initialize();
     while (!X_Brontel) Application->CreateForm(X_Brontel);
+    X_Brontel->StallTimeOut = stallTimeOutS * 1000;
     Application->Run();
   } catch (const std::exception& e) {
     Application->HandleException(nullptr, e);

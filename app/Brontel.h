@@ -51,6 +51,12 @@ class TX_Brontel : public TForm {
   std::int32_t RigaCorrente = 0;
   // The server profile letter; FormCreate sets "B".
   std::string ProfiloServer;
+  // The stall guard, in milliseconds: any network wait of the update run in
+  // which nothing arrives for this long fails its step, and the run goes on
+  // to the launch as after any other failure (0: the waits have no end).
+  // The program entry sets it from the build setting
+  // LAUNCHER_STALL_TIMEOUT_S; it becomes FtpClient1's TimeOut.
+  std::int32_t StallTimeOut = 0;
 
   // ---- handlers, in declaration order
   // The version check and the downloads (run by FtpClient1Connect).
@@ -88,7 +94,8 @@ std::optional<int> ProgressPosition(std::int32_t received, std::int32_t total);
 // The program's one window.
 extern TX_Brontel* X_Brontel;
 
-// The program entry: initialises the application, creates the window, runs
-// the message loop until the run ends, frees the window. Returns the exit
-// code.
-int LauncherMain();
+// The program entry: initialises the application, creates the window with
+// the stall guard of stallTimeOutS seconds (0: none; see
+// TX_Brontel::StallTimeOut), runs the message loop until the run ends, frees
+// the window. Returns the exit code.
+int LauncherMain(std::int32_t stallTimeOutS);
