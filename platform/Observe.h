@@ -12,6 +12,11 @@
 //   paint <monotonic ns> <process CPU ns> <window title>
 //     (the end of the first paint of a top-level window: the monotonic clock,
 //     CLOCK_MONOTONIC on Linux, and the CPU time the process had used)
+//   timer <ms> <window> <id> <period ms> <armed ms>
+//     (a window timer's tick, WM_TIMER taken from the queue: the platform's
+//     clock in ms, the one GetTickCount and the timers run on, at the tick;
+//     the window handle and timer id; the period; that clock when SetTimer
+//     last started the timer)
 // The program itself reads no environment; only the platform's observation
 // does.
 #pragma once
@@ -109,5 +114,8 @@ void recordCursor(int resourceId);
 void recordStart(const StartedProgram& program);
 void recordStartFailure(int code, const std::string& path);
 void recordFirstPaint(const std::string& title);
+// Traced only: a timer ticks for as long as the program runs.
+void recordTimerTick(std::uintptr_t window, std::uintptr_t id, unsigned periodMs, std::int64_t atMs,
+                     std::int64_t armedMs);
 
 }  // namespace observe

@@ -142,13 +142,18 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags) {
   }
   const std::string from = os::resolvePath(existing);
   // The target resolves to an existing file of another case, which it then
-  // replaces, as on a case-insensitive file system.
-  const std::string to = os::resolvePath(replacement);
+  // replaces, as on a case-insensitive file system. A symbolic link there is
+  // followed, as a write through it would be: the link stays and the file
+  // it leads to is replaced.
+  const std::string to = os::followLinks(os::resolvePath(replacement));
   if (!(flags & MOVEFILE_REPLACE_EXISTING) && os::fileInfo(to).exists) {
     setLastError(ERROR_ALREADY_EXISTS);
     return FALSE;
   }
-  if (!os::renameFile(from, to)) {
+  // The new file keeps the mode and owner the replaced one had (on Windows
+  // a file moved within its folder keeps the access rights it inherited from
+  // that folder, as the replaced one had them).
+  if (!os::replaceFile(from, to)) {
     failFromErrno();
     return FALSE;
   }

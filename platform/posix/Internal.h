@@ -58,6 +58,7 @@ struct Timer {
   UINT interval;
   TIMERPROC proc;
   std::int64_t due;
+  std::int64_t armed;  // when SetTimer last started it (the trace reports it)
 };
 
 struct ThreadQueue {

@@ -1,6 +1,8 @@
 // Per-thread message queues, the pump, window timers.
 #include "platform/posix/Internal.h"
 
+#include "platform/Observe.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -95,7 +97,11 @@ bool retrieve(ThreadQueue& q, MSG* out, HWND filter, UINT filterMin, UINT filter
                  static_cast<DWORD>(now), {0, 0}};
       // The next tick counts from this retrieval, so a timer never has more
       // than one WM_TIMER waiting however long the thread was busy.
-      if (remove) next->due = now + next->interval;
+      if (remove) {
+        next->due = now + next->interval;
+        observe::recordTimerTick(reinterpret_cast<std::uintptr_t>(next->hwnd), next->id, next->interval, now,
+                                 next->armed);
+      }
       return true;
     }
   }
@@ -274,16 +280,18 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc) 
   // Windows raises periods below its minimum to 10 ms and caps huge ones.
   if (elapseMs < 10) elapseMs = 10;
   if (elapseMs > 0x7FFFFFFF) elapseMs = 0x7FFFFFFF;
-  const std::int64_t due = os::monotonicMs() + elapseMs;
+  const std::int64_t now = os::monotonicMs();
+  const std::int64_t due = now + elapseMs;
   for (Timer& t : q->timers) {
     if (t.hwnd == hwnd && t.id == id) {
       t.interval = elapseMs;
       t.proc = proc;
       t.due = due;
+      t.armed = now;
       return hwnd ? id : t.id;
     }
   }
-  q->timers.push_back(Timer{hwnd, id, elapseMs, proc, due});
+  q->timers.push_back(Timer{hwnd, id, elapseMs, proc, due, now});
   return hwnd ? (id ? id : 1) : id;
 }
 

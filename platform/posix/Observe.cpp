@@ -90,4 +90,11 @@ void recordFirstPaint(const std::string& title) {
   trace("paint " + std::to_string(now.count()) + " " + std::to_string(cpuNs) + " " + title);
 }
 
+void recordTimerTick(std::uintptr_t window, std::uintptr_t id, unsigned periodMs, std::int64_t atMs,
+                     std::int64_t armedMs) {
+  std::lock_guard lock(gMutex);
+  trace("timer " + std::to_string(atMs) + " " + std::to_string(window) + " " + std::to_string(id) + " " +
+        std::to_string(periodMs) + " " + std::to_string(armedMs));
+}
+
 }  // namespace observe

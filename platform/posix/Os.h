@@ -105,6 +105,16 @@ bool syncFile(int fd);
 // that names made or removed there survive a power cut. A file system that
 // cannot flush a folder (EINVAL) has nothing to flush.
 bool syncFoldersOf(const std::string& first, const std::string& second);
+// The file a write through path reaches: the end of its chain of symbolic
+// links (which need not exist yet), or path itself.
+std::string followLinks(const std::string& path);
+// Puts the file from in to's place (to names no link: see followLinks), as
+// a write through the name would leave it: the mode and, where this process
+// may set it, the owner of the file replaced pass to the new one, and when
+// to lies on another file system than from, the content is copied beside it
+// first (then from is removed). Atomic for the replaced file. False with
+// errno set on failure.
+bool replaceFile(const std::string& from, const std::string& to);
 
 // Programs.
 enum class StartResult { Started, FileNotFound, PathNotFound, AccessDenied, NotAProgram, Failed };
@@ -114,7 +124,8 @@ struct StartOutcome {
 };
 // Starts the program file at path, with parameters split at blanks, in
 // directory (empty = ours), and does not wait for it. The program runs in a
-// session of its own and outlives us. A program file is an ELF executable or
+// session of its own, with /dev/null as standard input, output and error, and
+// outlives us. A program file is an ELF executable or
 // a script beginning with "#!"; one without execute permission gets it where
 // it has read permission first, since a downloaded program file carries no
 // such bit.

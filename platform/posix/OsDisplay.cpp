@@ -3,6 +3,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,7 +34,13 @@ bool open() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    // A display was asked for: its absence is said once, then the program
+    // runs without a window.
+    std::fprintf(stderr, "The display cannot be opened (%s); running without a window.\n", SDL_GetError());
+    std::fflush(stderr);
+    return false;
+  }
   gState = State::Open;
   return true;
 }

@@ -11,8 +11,9 @@
 namespace os::display {
 
 // Opens the display on first call: when DISPLAY or WAYLAND_DISPLAY is set
-// and SDL's video starts. False (headless) otherwise, silently, and every
-// later call answers the same without trying again.
+// and SDL's video starts. False (headless) otherwise, and every later call
+// answers the same without trying again. When one of the two is set but the
+// video does not start, one line on standard error says so with SDL's reason.
 bool open();
 bool isOpen();
 

@@ -78,6 +78,16 @@ StartOutcome startProgram(const std::string& path, const std::string& parameters
     ::setsid();
     const pid_t grandchild = ::fork();
     if (grandchild == 0) {
+      // No console: standard input, output and error are /dev/null, as a GUI
+      // program started by the shell on Windows has none, so that nobody who
+      // reads our output to its end waits for the program.
+      const int devNull = ::open("/dev/null", O_RDWR);
+      if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(devNull, 1) < 0 || ::dup2(devNull, 2) < 0) {
+        const int err = errno;
+        [[maybe_unused]] ssize_t w = ::write(pipeFds[1], &err, sizeof err);
+        ::_exit(127);
+      }
+      if (devNull > 2) ::close(devNull);
       if (!directory.empty() && ::chdir(directory.c_str()) != 0) {
         const int err = errno;
         [[maybe_unused]] ssize_t w = ::write(pipeFds[1], &err, sizeof err);
