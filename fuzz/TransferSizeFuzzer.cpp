@@ -1,4 +1,5 @@
-// The size a RETR reply line announces, for any bytes the server sends.
+// The size a RETR reply line announces, for any bytes the server sends: the
+// one the progress shows and the one the completeness check trusts.
 #include "net/ftp/FtpClient.h"
 
 #include <cstddef>
@@ -12,5 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A size is never negative, and only a line that says "byte" announces one.
   if (bytes < 0) std::abort();
   if (bytes > 0 && UpperCase(line).find("BYTE") == std::string::npos) std::abort();
+  // A stated size is one the line's "(N bytes)" carries: the same digits the
+  // progress takes when the line names no other "byte" before it.
+  if (const auto stated = TFtpClient::AnnouncedTransferSize(line)) {
+    if (*stated < 0 || line.find('(') == std::string::npos) std::abort();
+    if (UpperCase(line).find("BYTE") == UpperCase(line).rfind("BYTE") && *stated != bytes) std::abort();
+  }
   return 0;
 }

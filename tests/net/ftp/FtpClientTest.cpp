@@ -1,5 +1,7 @@
 #include "tests/net/ftp/FtpTesting.h"
 
+#include "classlib/Timer.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -212,6 +214,42 @@ TEST(FtpLogin, QuitRefusedRaisesAfterTheConnectionClosed) {
   EXPECT_EQ(MessageOf<FTPException>([&] { client.Disconnect(); }), "500 No way\r\n");
   EXPECT_FALSE(client.Connected);
   EXPECT_EQ(r.Count("Disconnect"), 1);
+}
+
+// A server that stops answering: the time-out ends the wait for the greeting
+// or a reply on the control connection (the client's Abort alone cancels only
+// a data connection), and a login that timed out sends no QUIT to wait for.
+// Should a wait not end, the escape cancels it after 10 s and the test fails.
+TEST(FtpLogin, ASilentServerEndsTheWaitForAReplyByTheTimeOutWithoutQuit) {
+  const struct {
+    const char* rules;
+    Lines sent;
+  } cases[] = {
+      {R"([{"on": "greeting", "mute": true}])", {}},
+      {R"([{"on": "PASS", "mute": true}])", {"USER test", "PASS secret"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rules);
+    FtpServerProcess server(FtpServerOptions::Scripted(c.rules));
+    TFtpClient client(nullptr);
+    Recorder r;
+    ftptesting::Wire(client, server, r);
+    client.TimeOut = 300;
+    bool escaped = false;
+    TTimer escape(nullptr);
+    escape.SetInterval(10000);
+    escape.SetOnTimer([&](TObject*) {
+      escaped = true;
+      client.Cancel();
+    });
+    EXPECT_EQ(MessageOf<EAbortError>([&] { client.Connect(); }), "Socket readln aborted");
+    EXPECT_FALSE(escaped);
+    EXPECT_TRUE(client.TimedOut);
+    EXPECT_FALSE(client.Connected);
+    EXPECT_EQ(r.status.back(), "Disconnected");
+    // A QUIT would have arrived while its reply was awaited.
+    EXPECT_EQ(server.Commands(), c.sent);
+  }
 }
 
 TEST(FtpLogin, NoServerListeningFailsWithTheSocketError) {

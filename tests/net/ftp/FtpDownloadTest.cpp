@@ -256,6 +256,161 @@ TEST_F(FtpDownload, AbortDuringTheCaptureCancelsOnlyTheDataConnection) {
   for (const std::string& c : server_->Commands()) EXPECT_NE(c, "ABOR");
 }
 
+// "byte" inside a folder or file name is no size: a complete file that the
+// server announced as "(N bytes)" is never judged short, while BytesTotal
+// during the transfer keeps the digits before the first "byte".
+TEST_F(FtpDownload, AByteInAFolderOrFileNameNeverMakesACompleteFileShort) {
+  Start(FtpServerOptions::Scripted());
+  const struct {
+    const char* remote;
+    std::size_t size;
+    std::int32_t totalDuringTransfer;
+  } cases[] = {
+      {"/ByteSoft/Merindo/Versione.Txt", 5, 150},
+      {"mybytes.dat", 100, 150},
+      {"/v300/mybyte.dat", 100, 300},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.remote);
+    server_->PutFile(std::string(c.remote).substr(c.remote[0] == '/' ? 1 : 0), std::string(c.size, 'b'));
+    progress_.totals.clear();
+    client_.Download(c.remote, Local("file"));
+    EXPECT_EQ(fs::file_size(local_ / "file"), c.size);
+    EXPECT_EQ(progress_.totals, std::vector<std::int32_t>{c.totalDuringTransfer});
+    EXPECT_EQ(client_.BytesTotal, static_cast<std::int32_t>(c.size));
+  }
+  EXPECT_EQ(r_.Count("Success Download"), 3);
+}
+
+// The size comes from the last line of a multi-line RETR reply, whatever an
+// earlier line counted, and the continuation lines are read before the data:
+// the end-of-transfer reply is the line after the data, not the rest of the
+// 150 reply.
+TEST_F(FtpDownload, AMultiLine150ReplyIsReadWholeAndItsLastLineGivesTheSize) {
+  Start(FtpServerOptions::Scripted(
+      R"([{"on": "RETR", "preliminary": ["150-The first 4096 bytes are checked on the way,",
+                                        "150 Opening data connection for {name} ({size} bytes)."]}])"));
+  const std::string content = RandomBytes(300000, 10);
+  server_->PutFile("p.exe", content);
+  client_.Download("p.exe", Local("p.exe"));
+  EXPECT_EQ(ReadFile(local_ / "p.exe"), content);
+  ASSERT_FALSE(progress_.totals.empty());
+  for (std::int32_t total : progress_.totals) EXPECT_EQ(total, 300000);
+  EXPECT_TRUE(r_.StatusContains("150 Opening data connection for p.exe (300000 bytes).\r\n"));
+  EXPECT_EQ(r_.events, (Lines{"TransactionStart", "TransactionStop", "TransactionStop", "Success Download"}));
+}
+
+// The socket layer's Cancel on the control connection while the capture runs:
+// the capture goes on to the end, the end reply is not read, ABOR is sent and
+// the download counts as a success.
+TEST_F(FtpDownload, ACancelOfTheControlConnectionDuringTheCaptureSendsAborAndSucceeds) {
+  Start(FtpServerOptions::Scripted());
+  const std::string content = RandomBytes(1 << 20, 11);
+  server_->PutFile("big.bin", content);
+  client_.OnPacketRecvd = [this](TObject*) {
+    if (progress_.packets++ == 0) client_.Cancel();
+  };
+  client_.Download("big.bin", Local("big.bin"));
+  EXPECT_EQ(ReadFile(local_ / "big.bin"), content);
+  EXPECT_EQ(r_.events, (Lines{"TransactionStart", "TransactionStop", "TransactionStop", "Success Download"}));
+  EXPECT_FALSE(client_.Canceled);
+  const Lines sent = SentAfterLogin(3);
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[1], "RETR big.bin");
+  EXPECT_EQ(sent[2], "ABOR");
+}
+
+// Only a positive completion (2xx) after the data ends a download well.
+TEST_F(FtpDownload, TheEndOfTransferReplyDecidesAtItsBoundaries) {
+  const struct {
+    const char* final;
+    bool succeeds;
+  } cases[] = {
+      {"200 Done.", true},
+      {"226 Transfer complete.", true},
+      {"250 Requested file action okay.", true},
+      {"299 Last of the positive completions.", true},
+      {"199 Not finished.", false},
+      {"125 Data connection already open.", false},
+      {"300 Intermediate.", false},
+      {"350 Pending further information.", false},
+      {"426 Connection closed; transfer aborted.", false},
+      {"451 Local error.", false},
+      {"500 Error.", false},
+      {"550 Failed.", false},
+      {"Transfer complete.", false},  // no digits
+  };
+  std::string rules = "[";
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    rules += R"({"on": "RETR", "arg": "f)" + std::to_string(i) + R"(", "final": ")" + cases[i].final + R"("}, )";
+  // Last: the server closes the control connection after the data instead
+  // of replying.
+  rules += R"({"on": "RETR", "arg": "closed", "final": [], "close": true}])";
+  Start(FtpServerOptions::Scripted(rules));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].final);
+    const std::string name = "f" + std::to_string(i);
+    server_->PutFile(name, "12345");
+    r_.events.clear();
+    bool failed = false;
+    try {
+      client_.Download(name, Local("f"));
+    } catch (const FTPException& e) {
+      failed = true;
+      EXPECT_EQ(e.Message(), std::string(cases[i].final) + "\r\n");
+    }
+    EXPECT_EQ(!failed, cases[i].succeeds);
+    EXPECT_EQ(r_.Count("Success Download"), cases[i].succeeds ? 1 : 0);
+  }
+  server_->PutFile("closed", "12345");
+  EXPECT_EQ(MessageOf<FTPException>([&] { client_.Download("closed", Local("f")); }),
+            "Connection closed before the end of the transfer of closed");
+  EXPECT_EQ(r_.Count("Success Download"), 0);
+}
+
+// Each wait of a download, with TimeOut set, ends when nothing arrives for
+// that long: the RETR reply, the server's data connection, a pause in the
+// transfer, the end reply. Should a wait not end, the escape cancels it after
+// 10 s and the test fails.
+TEST_F(FtpDownload, EveryWaitOfADownloadEndsWhenNothingArrivesForTheTimeOut) {
+  const fs::path gate = fs::temp_directory_path() / ("ftp-never-" + std::to_string(::getpid()));
+  const struct {
+    std::string rules;
+    const char* raised;
+  } cases[] = {
+      {R"([{"on": "RETR", "mute": true}])", "Socket readln aborted"},
+      {R"([{"on": "PORT", "data": "never"}])", "Accepting Canceled"},
+      {R"([{"on": "RETR", "hold_after": 100000, "hold_until": ")" + gate.string() + R"("}])", "Socket send aborted"},
+      {R"([{"on": "RETR", "final": []}])", "Socket readln aborted"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rules);
+    Start(FtpServerOptions::Scripted(c.rules));
+    server_->PutFile("p.exe", RandomBytes(300000, 12));
+    client_.TimeOut = 300;
+    bool escaped = false;
+    TTimer escape(nullptr);
+    escape.SetInterval(10000);
+    escape.SetOnTimer([&](TObject*) {
+      escaped = true;
+      client_.Abort();
+      client_.Cancel();
+    });
+    std::string raised;
+    try {
+      client_.Download("p.exe", Local("p.exe"));
+    } catch (const ESockError& e) {
+      raised = e.Message();
+    }
+    EXPECT_EQ(raised, c.raised);
+    EXPECT_FALSE(escaped);
+    EXPECT_EQ(client_.DataConnection, nullptr);
+    EXPECT_EQ(r_.Count("Success Download"), 0);
+    client_.TTcpSocket::Disconnect();  // no QUIT to a server that holds back its replies
+    server_.reset();
+  }
+}
+
 TEST(FtpDownloadVsftpd, BothModesAreByteExact) {
   FtpServerProcess server(FtpServerOptions::Vsftpd());
   const std::string content = RandomBytes(700000, 8);

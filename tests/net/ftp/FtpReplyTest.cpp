@@ -29,6 +29,38 @@ TEST(ExtractTransferSize, TakesTheDigitsNearestBeforeTheFirstByte) {
   EXPECT_EQ(TFtpClient::ExtractTransferSize("150 (" + std::string(300, '9') + " bytes)"), 0);
 }
 
+// The size the completeness check trusts: only a "(N bytes)" that ends the
+// reply, never digits inside a file or folder name.
+TEST(AnnouncedTransferSize, IsTheCountOfAFinalNBytesAndNothingElse) {
+  struct Case {
+    const char* line;
+    std::optional<std::int32_t> size;
+  };
+  const Case cases[] = {
+      {"150 Opening BINARY mode data connection for /ByteSoft/Merindo/Versione.Txt (5 bytes).\r\n", 5},
+      {"150 Opening data connection for mybytes.dat (100 bytes)", 100},
+      {"150 Opening data connection for /v300/mybyte.dat (100 bytes).", 100},
+      {"150 Opening data connection for x (1024 BYTES)  \r\n", 1024},
+      {"150 Opening data connection for (7 bytes).txt (0 bytes).", 0},
+      {"150 x (2147483647 bytes)", 2147483647},
+      {"150 Opening data connection.", std::nullopt},
+      {"150 Opening data connection for (5 bytes).txt", std::nullopt},   // the count is not at the end
+      {"150 Here comes 77 Bytes", std::nullopt},                        // no parenthesis
+      {"150 x (5 000 bytes)", std::nullopt},
+      {"150 x (-5 bytes)", std::nullopt},
+      {"150 x ( 5 bytes)", std::nullopt},
+      {"150 x (5  bytes)", std::nullopt},
+      {"150 x ( bytes)", std::nullopt},
+      {"150 x (2147483648 bytes)", std::nullopt},
+      {"150 x (00000000007 bytes)", std::nullopt},                      // more than ten digits
+      {"", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TFtpClient::AnnouncedTransferSize(c.line), c.size) << c.line;
+  // The progress keeps the digits before the first "byte", as it always did.
+  EXPECT_EQ(TFtpClient::ExtractTransferSize(cases[0].line), 150);
+  EXPECT_EQ(TFtpClient::ExtractTransferSize(cases[2].line), 300);
+}
+
 TEST(PassivePort, IsTheLastTwoFieldsOrAClearError) {
   struct Case {
     const char* reply;

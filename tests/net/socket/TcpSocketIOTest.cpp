@@ -235,6 +235,42 @@ TEST(TTcpSocketRead, AnAbortEndsAReadThatWaits) {
   done = true;
 }
 
+// A cancel made before the wait began ends it at once, with or without a
+// time-out, and is no time-out. Should the wait go on, the escape ends it
+// after 5 s and the test fails.
+TEST(TTcpSocketRead, ACancelMadeBeforeAWaitEndsItAtOnce) {
+  std::atomic<bool> done{false};
+  ConnectedSocket c([&](PeerConnection&) { waitFor(done); });
+  for (std::int32_t timeOut : {0, 8000}) {
+    SCOPED_TRACE(timeOut);
+    c.socket.TimeOut = timeOut;
+    bool escaped = false;
+    OneShot escape(5000, [&] {
+      escaped = true;
+      c.socket.Cancel();
+    });
+    c.socket.Cancel();
+    EXPECT_EQ(raised<EAbortError>([&] { c.socket.ReadLn(); }), "Socket readln aborted");
+    EXPECT_FALSE(c.socket.TimedOut);
+    c.socket.Cancel();
+    EXPECT_EQ(raised<EAbortError>([&] { c.socket.Read(3); }), "Socket send aborted");
+    EXPECT_FALSE(escaped);
+    EXPECT_FALSE(c.socket.Canceled);
+  }
+  done = true;
+}
+
+// The peer closes while Read(n) waits with nothing pending: the close
+// notification replaces the socket, and the read ends with an empty text
+// instead of error 10057.
+TEST(TTcpSocketRead, APeerThatClosesWhileReadNWaitsEndsItWithAnEmptyText) {
+  std::atomic<bool> close{false};
+  ConnectedSocket c([&](PeerConnection&) { waitFor(close); });  // then closes
+  OneShot release(30, [&] { close = true; });
+  EXPECT_EQ(raised<ESockError>([&] { EXPECT_EQ(c.socket.Read(5), ""); }), "nothing raised");
+  EXPECT_FALSE(c.socket.Connected);
+}
+
 TEST(TTcpSocketRead, ClearInputDropsWhatWaitsAndDataAvailableSaysSo) {
   std::atomic<bool> done{false};
   ConnectedSocket c([&](PeerConnection& p) {
