@@ -67,6 +67,18 @@ TEST_F(ShellExecuteTest, AnEmptyDirectoryMeansOurs) {
   EXPECT_EQ(awaitMarker(), (dir_ / "work").string());
 }
 
+// A started program has no console: it holds none of our standard streams,
+// so whoever reads our output to its end does not wait for it.
+TEST_F(ShellExecuteTest, AStartedProgramGetsNullDevicesForItsStandardStreams) {
+  {
+    std::ofstream(dir_ / "p.sh")
+        << "#!/bin/sh\necho \"$(readlink /proc/$$/fd/0) $(readlink /proc/$$/fd/1) $(readlink /proc/$$/fd/2)\" > marker\n";
+  }
+  const std::string work = (dir_ / "work").string();
+  ShellExecuteA(nullptr, "Open", (dir_ / "p.sh").string().c_str(), "", work.c_str(), SW_HIDE);
+  EXPECT_EQ(awaitMarker(), "/dev/null /dev/null /dev/null");
+}
+
 TEST_F(ShellExecuteTest, WhatIsNotAProgramOrNotThereIsNotStarted) {
   { std::ofstream(dir_ / "notes.txt") << "just text\n"; }
   EXPECT_EQ(reinterpret_cast<UINT_PTR>(
