@@ -29,18 +29,27 @@ TEST(TX_Brontel, FormCreateReadsTheDirectoryStripsTheSystemMenuAndPicksProfileB)
   EXPECT_EQ(form.TimerDownload->Interval(), 300u);
 }
 
-TEST(TX_Brontel, ALongCurrentDirectoryIsCutTo255Characters) {
+// The directory as the system gives it in 260 characters, cut to 255; one
+// that does not fit (260 characters and more, with the terminator) is ".".
+TEST(TX_Brontel, TheCurrentDirectoryIsCutTo255OrIsTheDotWhenItDoesNotFit) {
   const fs::path saved = fs::current_path();
-  fs::path deep = fs::temp_directory_path() / ("brontel-deep-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-  const fs::path top = deep;
-  while (deep.string().size() < 258) deep /= std::string(std::min<std::size_t>(40, 258 - deep.string().size()), 'd');
-  fs::create_directories(deep);
-  fs::current_path(deep);
-  {
-    TX_Brontel form(nullptr);
-    EXPECT_EQ(form.DirCorrente, deep.string().substr(0, 255));
+  const fs::path top = fs::temp_directory_path() / "brontel-deep";
+  for (const std::size_t length : {255u, 256u, 259u, 260u, 300u}) {
+    SCOPED_TRACE(length);
+    fs::path deep = top;
+    while (deep.string().size() < length) {
+      const std::size_t remaining = length - deep.string().size();  // a separator and a name
+      deep /= std::string(remaining > 200 ? 100 : remaining - 1, 'd');
+    }
+    ASSERT_EQ(deep.string().size(), length);
+    fs::create_directories(deep);
+    fs::current_path(deep);
+    {
+      TX_Brontel form(nullptr);
+      EXPECT_EQ(form.DirCorrente, length < 260 ? deep.string().substr(0, 255) : std::string("."));
+    }
+    fs::current_path(saved);
   }
-  fs::current_path(saved);
   fs::remove_all(top);
 }
 

@@ -21,6 +21,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 
 #include <netdb.h>
@@ -33,26 +34,65 @@ using testsupport::FtpServerOptions;
 using testsupport::FtpServerProcess;
 using Lines = std::vector<std::string>;
 
-// The window, recording each text its status line shows (a text is shown
-// when the status bar paints it).
+// What the window showed at one moment: the status text, the rows' icons,
+// the bar, and whether the launch was already due.
+struct Frame {
+  std::string status;
+  int images[3];
+  int bar;
+  bool launchDue;
+  bool operator==(const Frame&) const = default;
+};
+
+// The window, recording each text its status line shows and each state it
+// paints (a change is shown when it is painted).
 class TRecordingBrontel : public TX_Brontel {
  public:
   using TX_Brontel::TX_Brontel;
   Lines shown;
+  std::vector<Frame> frames;
+  std::function<void(const Frame&)> onFrame;
 
   std::string Status() { return Help_Stato->Panels()->Items(0)->Text(); }
   TListItem* Row(int row) { return ListaProdotti->Items()->Item(row); }
   std::string Product(int row) { return Row(row)->SubItems()->Strings(0); }
   std::string Version(int row) { return Row(row)->SubItems()->Strings(1); }
 
+  // The icons row showed, one entry per change, from the first frame on.
+  std::vector<int> Images(int row, bool onlyWhileLaunchDue = false) const {
+    std::vector<int> out;
+    for (const Frame& f : frames) {
+      if (onlyWhileLaunchDue && !f.launchDue) continue;
+      if (out.empty() || out.back() != f.images[row]) out.push_back(f.images[row]);
+    }
+    return out;
+  }
+
  protected:
   void SurfaceChanged(const TRect& area) override {
     TX_Brontel::SurfaceChanged(area);
-    if (!Help_Stato) return;
+    if (!Help_Stato || !TimerAvvia || ListaProdotti->Items()->Count() < 3) return;
     const std::string text = Status();
-    if (shown.empty() || shown.back() != text) shown.push_back(text);
+    // Before the run the line is empty.
+    if (!text.empty() && (shown.empty() || shown.back() != text)) shown.push_back(text);
+    const Frame frame{text, {Row(0)->ImageIndex(), Row(1)->ImageIndex(), Row(2)->ImageIndex()},
+                      X_Progressivo->Position(), TimerAvvia->Enabled()};
+    if (frames.empty() || !(frames.back() == frame)) {
+      frames.push_back(frame);
+      if (onFrame) onFrame(frame);
+    }
   }
 };
+
+// Whether images go round the gauge's five frames: each is the successor of
+// the one before (5 is followed by 1).
+bool CyclesTheGauge(const std::vector<int>& images) {
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    if (images[i] < 1 || images[i] > 5) return false;
+    if (i > 0 && images[i] != images[i - 1] % 5 + 1) return false;
+  }
+  return true;
+}
 
 bool ProfileHostIsLocal() {
   addrinfo hints{};
@@ -101,13 +141,16 @@ class BrontelRun : public ::testing::Test {
   }
 
   // Runs the window from creation to the end of the run, against a server
-  // playing rules.
-  void RunLauncher(const std::string& rules = "[]") {
+  // playing rules; prepare sees the window before its run starts.
+  void RunLauncher(const std::string& rules = "[]",
+                   const std::function<void(TRecordingBrontel&)>& prepare = nullptr) {
     FtpServerProcess server(FtpServerOptions::Scripted(rules)
                                 .WithLogin(ProfileB.UserID, ProfileB.Password)
                                 .WithPort(21)
                                 .WithRoot((root_ / "site").string()));
     form_ = new TRecordingBrontel(Application);
+    form_->ShowMainWindow();  // shown, so that changes are painted, as in the program
+    if (prepare) prepare(*form_);
     Application->Run();  // until the launch step terminates the application
     commands_ = server.Commands();
   }
@@ -185,12 +228,91 @@ TEST_F(BrontelRun, TheSameVersionDownloadsNothingAndLeavesTheRowsAsTheyWere) {
   Application->DestroyComponents();
 }
 
+// The installed files keep what they were: the companion stays executable,
+// the library private, and a product installed as a symbolic link stays a
+// link, its target holding the new product.
+TEST_F(BrontelRun, AnUpdateKeepsTheModesOfTheInstalledFilesAndALinkInPlaceOfOne) {
+  ServeRelease("2.0");
+  Local("VersioneAttuale.Txt", "1.0");
+  Local("Quillane.Exe", "installed companion");
+  fs::permissions(Work() / "Quillane.Exe", static_cast<fs::perms>(0755));
+  Local("ntwdblib.dll", "installed library");
+  fs::permissions(Work() / "ntwdblib.dll", static_cast<fs::perms>(0600));
+  fs::create_directories(Work() / "versions");
+  Local("versions/Merindo-1.exe", kInstalledProduct);
+  fs::permissions(Work() / "versions" / "Merindo-1.exe", static_cast<fs::perms>(0750));
+  fs::create_symlink("versions/Merindo-1.exe", Work() / "Merindo_SQL_Dalvessa.Exe");
+  RunLauncher();
+  EXPECT_EQ(observe::beeps().size(), 3u);
+  EXPECT_EQ(Read("Quillane.Exe"), std::string(150000, 'q'));
+  EXPECT_EQ(fs::status(Work() / "Quillane.Exe").permissions(), static_cast<fs::perms>(0755));
+  EXPECT_EQ(Read("ntwdblib.dll"), std::string(70000, 'n'));
+  EXPECT_EQ(fs::status(Work() / "ntwdblib.dll").permissions(), static_cast<fs::perms>(0600));
+  ASSERT_TRUE(fs::is_symlink(Work() / "Merindo_SQL_Dalvessa.Exe"));
+  EXPECT_EQ(fs::read_symlink(Work() / "Merindo_SQL_Dalvessa.Exe"), "versions/Merindo-1.exe");
+  EXPECT_EQ(Read("versions/Merindo-1.exe"), kServedProduct);
+  EXPECT_EQ(fs::status(Work() / "versions" / "Merindo-1.exe").permissions(), static_cast<fs::perms>(0750));
+  Application->DestroyComponents();
+}
+
 TEST_F(BrontelRun, ALowerServerVersionAlsoUpdates) {
   ServeRelease("1.9");
   Local("VersioneAttuale.Txt", "2.0");
   RunLauncher();
   EXPECT_EQ(form_->Status(), " Attendere Avvio Procedura .......");
   EXPECT_EQ(observe::beeps().size(), 3u);
+  Application->DestroyComponents();
+}
+
+// A transfer that lasts: the row's gauge goes round its five frames every
+// 300 ms until the file is complete, and the bar moves on from file to file
+// without going back to 0 before the end. The server holds the product's
+// transfer half-way until the gauge has gone round once.
+TEST_F(BrontelRun, DuringATransferTheGaugeCyclesAndTheBarIsNotResetBetweenFiles) {
+  ServeRelease("2.0");
+  Serve("Merindo_SQL_Dalvessa.Exe", kServedProduct + std::string(300000, '#'));
+  Local("VersioneAttuale.Txt", "1.0");
+  const fs::path gate = root_ / "release-transfer";
+  form_ = nullptr;
+  // Released once row 0 has shown 1, 2, 3, 4, 5 and 1 again; at the latest
+  // after 10 s, which fails the test.
+  TTimer escape(nullptr);
+  escape.SetInterval(10000);
+  escape.SetOnTimer([&](TObject*) { std::ofstream(gate.string()) << "late"; });
+  RunLauncher(R"([{"on": "RETR", "arg": ")" + std::string(ProfileB.RemoteRoot) +
+                  R"(/Merindo/Merindo_SQL_Dalvessa.Exe", "hold_after": 100000, "hold_until": ")" + gate.string() +
+                  R"("}])",
+              [&](TRecordingBrontel& form) {
+                form.onFrame = [&form, gate](const Frame&) {
+                  const std::vector<int> row0 = form.Images(0);
+                  if (row0.size() >= 7 && !fs::exists(gate)) std::ofstream(gate.string()) << "cycled";
+                };
+              });
+  std::ifstream released(gate);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(released)), {}), "cycled");
+  const std::vector<int> row0 = form_->Images(0);
+  ASSERT_GE(row0.size(), 8u);
+  EXPECT_EQ(row0.front(), 6);
+  EXPECT_EQ(row0.back(), 0);
+  const std::vector<int> gauge(row0.begin() + 1, row0.end() - 1);
+  EXPECT_EQ(gauge.front(), 1);
+  EXPECT_TRUE(CyclesTheGauge(gauge)) << ::testing::PrintToString(gauge);
+  // The bar: from its first move until the last row is complete (the end
+  // step then sets it to 0) it never shows 0.
+  bool moved = false;
+  int positionsSeen = 0;
+  for (const Frame& f : form_->frames) {
+    if (f.images[2] == 0) break;
+    if (f.bar != 0) moved = true;
+    if (moved) {
+      EXPECT_NE(f.bar, 0) << f.status;
+      ++positionsSeen;
+    }
+  }
+  EXPECT_TRUE(moved);
+  EXPECT_GT(positionsSeen, 2);
+  EXPECT_EQ(form_->X_Progressivo->Position(), 0);  // the end step
+  EXPECT_EQ(Read("Merindo_SQL_Dalvessa.Exe"), kServedProduct + std::string(300000, '#'));
   Application->DestroyComponents();
 }
 
@@ -207,7 +329,12 @@ TEST_F(BrontelRun, AFailedFileKeepsItsRowAnimatingAndTheBusyCursorAndTheInstalle
   EXPECT_GE(form_->Row(1)->ImageIndex(), 1);
   EXPECT_LE(form_->Row(1)->ImageIndex(), 5);
   EXPECT_TRUE(form_->TimerDownload->Enabled());
+  // Between the failure and the launch the row goes on cycling.
+  const std::vector<int> afterFailure = form_->Images(1, true);
+  EXPECT_GE(afterFailure.size(), 3u) << ::testing::PrintToString(afterFailure);
+  EXPECT_TRUE(CyclesTheGauge(afterFailure)) << ::testing::PrintToString(afterFailure);
   EXPECT_EQ(Screen->Cursor(), crAppStart);
+  EXPECT_EQ(observe::currentCursor(), 32650);  // the application-starting cursor, to the end
   EXPECT_EQ(observe::beeps().size(), 1u);
   EXPECT_EQ(Read("Quillane.Exe"), "installed companion");
   EXPECT_FALSE(fs::exists(Work() / "Quillane.Exe.download"));
