@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace os::display {
 
@@ -23,6 +24,20 @@ bool set(const char* name) {
   return value && *value;
 }
 
+// SDL's video drivers that put windows on a desktop. When none can reach
+// one, SDL falls back to drivers that show nothing ("offscreen", "dummy").
+bool onDesktop(const char* driver) {
+  return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+}
+
+// A display was asked for but cannot be had: said once, then the program
+// runs without a window.
+bool noDisplay(const char* reason) {
+  std::fprintf(stderr, "The display cannot be opened (%s); running without a window.\n", reason);
+  std::fflush(stderr);
+  return false;
+}
+
 }  // namespace
 
 bool open() {
@@ -34,12 +49,13 @@ bool open() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    // A display was asked for: its absence is said once, then the program
-    // runs without a window.
-    std::fprintf(stderr, "The display cannot be opened (%s); running without a window.\n", SDL_GetError());
-    std::fflush(stderr);
-    return false;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return noDisplay(SDL_GetError());
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!onDesktop(driver)) {
+    const std::string reason =
+        std::string("no X11 or Wayland display answered; SDL offers only its \"") + (driver ? driver : "") + "\" video";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return noDisplay(reason.c_str());
   }
   gState = State::Open;
   return true;

@@ -11,9 +11,10 @@
 namespace os::display {
 
 // Opens the display on first call: when DISPLAY or WAYLAND_DISPLAY is set
-// and SDL's video starts. False (headless) otherwise, and every later call
-// answers the same without trying again. When one of the two is set but the
-// video does not start, one line on standard error says so with SDL's reason.
+// and SDL's video starts on an X11 or Wayland desktop. False (headless)
+// otherwise, and every later call answers the same without trying again.
+// When one of the two is set but no desktop can be had, one line on standard
+// error says so with SDL's reason.
 bool open();
 bool isOpen();
 
