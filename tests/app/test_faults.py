@@ -12,9 +12,12 @@ working folder that holds an installed product, and checks the outcome:
 - exactly the expected product was started (the platform's trace names the
   start; the product itself writes a marker file outside the working folder).
 
-Where the launcher is meant to wait (a silent server, a data connection that
-never opens), the test checks that it keeps painting and answering while it
-waits, then ends it.
+Where the launcher waits (a silent server, a data connection that never
+opens), the test checks that it keeps painting and answering while it waits,
+then ends it. The launcher built with a stall guard of a few seconds
+(LAUNCHER_STALL_BINARY) shows that such waits, and a transfer that stops
+half-way, end by themselves in the launch of the installed product, while a
+slow transfer that keeps receiving completes.
 
 Run by CTest with Debian's /usr/bin/python3; the build passes the binary and
 the profile in the environment (LAUNCHER_BINARY, LAUNCHER_HOST, LAUNCHER_USER,
@@ -34,8 +37,9 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 import pngread  # noqa: E402
-from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
-from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
+from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer  # noqa: E402
+from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, STALL_BINARY,  # noqa: E402
+                         STALL_MS, USER, timer_ticks)
 
 REMOTE = "/" + ROOT + "/Merindo/"
 
@@ -65,8 +69,10 @@ SANITIZER_WORDS = ("AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSaniti
 class Launch:
     """A working folder with the installed product, a served site, and one run."""
 
-    def __init__(self, test):
+    def __init__(self, test, binary=BINARY):
         self.test = test
+        self.binary = binary
+        self.served = SERVED
         self.tmp = Path(tempfile.mkdtemp(prefix="launcher-faults."))
         self.work = self.tmp / "work"
         self.site = self.tmp / "site"
@@ -95,9 +101,10 @@ class Launch:
         (self.work / "VersioneAttuale.Txt").write_bytes(LOCAL_VERSION)
 
     def serve(self, served=None):
+        self.served = served or SERVED
         folder = self.site / ROOT / "Merindo"
         (folder / "Versione.Txt").write_bytes(SERVED_VERSION)
-        for name, data in (served or SERVED).items():
+        for name, data in self.served.items():
             (folder / name).write_bytes(data)
 
     def environment(self):
@@ -107,7 +114,7 @@ class Launch:
         return env
 
     def command(self, wrapper=()):
-        return list(wrapper) + [BINARY]
+        return list(wrapper) + [self.binary]
 
     def run(self, ns, wrapper=(), timeout=120):
         result = ns.run(self.command(wrapper), cwd=str(self.work), timeout=timeout, env=self.environment())
@@ -120,9 +127,11 @@ class Launch:
         for word in SANITIZER_WORDS:
             self.test.assertNotIn(word, stderr, stderr[-3000:])
 
+    def trace_lines(self):
+        return self.trace.read_text().splitlines() if self.trace.exists() else []
+
     def starts(self):
-        lines = self.trace.read_text().splitlines() if self.trace.exists() else []
-        return [line for line in lines if line.startswith("start")]
+        return [line for line in self.trace_lines() if line.startswith("start")]
 
     def started(self, timeout=15.0):
         """The tag the started product wrote, or None when nothing was started."""
@@ -137,13 +146,14 @@ class Launch:
 
     def assert_installed(self, new=(), started="installed"):
         """Each file is the served one when named in `new`, else the installed one."""
+        served = self.served
         for name in FILES:
-            expected = SERVED[name] if name in new else INSTALLED[name]
+            expected = served[name] if name in new else INSTALLED[name]
             actual = (self.work / name).read_bytes() if (self.work / name).exists() else None
             self.test.assertTrue(actual == expected, "%s is %s" % (
                 name, "missing" if actual is None else "neither the installed nor the served file"
-                if actual not in (SERVED[name], INSTALLED[name]) else "the %s one, expected the %s one" % (
-                    "served" if actual == SERVED[name] else "installed", "served" if name in new else "installed")))
+                if actual not in (served[name], INSTALLED[name]) else "the %s one, expected the %s one" % (
+                    "served" if actual == served[name] else "installed", "served" if name in new else "installed")))
         leftovers = [p.name for p in self.work.iterdir() if p.name.endswith(".download")]
         self.test.assertEqual(leftovers, [], "temporary files left behind")
         self.test.assertEqual(len(self.starts()), 1 if started else 0, self.starts())
@@ -152,11 +162,14 @@ class Launch:
 
 @unittest.skipUnless(BINARY and os.path.exists(BINARY), "LAUNCHER_BINARY not built")
 class FaultCase(unittest.TestCase):
+    binary = BINARY
+    run_timeout = 120  # seconds a run may take before it counts as hanging
+
     def scenario(self, rules=(), new=(), started="installed", served=None, prepare=None, installed=None,
                  wrapper=()):
         """Installs, serves, plays `rules` on port 21, runs the launcher to its end and checks the outcome.
         `prepare` runs on the empty working folder, `installed` once the product is in it."""
-        launch = Launch(self)
+        launch = Launch(self, self.binary)
         if prepare:
             prepare(launch)
         launch.install()
@@ -166,7 +179,7 @@ class FaultCase(unittest.TestCase):
         with NetNamespace(hosts=[HOST]) as ns, \
                 ScriptedFtpServer(rules=list(rules), root=str(launch.site), user=USER, password=PASSWORD,
                                   netns=ns, port=21) as server:
-            launch.run(ns, wrapper)
+            launch.run(ns, wrapper, timeout=self.run_timeout)
             self.commands = server.commands()
         launch.assert_installed(new, started)
         return launch
@@ -317,7 +330,8 @@ class LocalFaults(FaultCase):
 
 
 class Waits(FaultCase):
-    """Where the launcher waits without end, it goes on painting and answering."""
+    """Where the launcher waits (until its stall guard ends the wait, 60 s as
+    shipped), it goes on painting and answering."""
 
     def wait_and_observe(self, rules, stuck):
         launch = Launch(self)
@@ -378,6 +392,64 @@ class Waits(FaultCase):
     def test_a_data_connection_that_never_opens_keeps_the_launcher_waiting_and_painting(self):
         self.wait_and_observe([{"on": "PORT", "data": "never"}],
                               lambda ns, server: "RETR " + retr("Versione.Txt") in server.commands())
+
+
+
+@unittest.skipUnless(STALL_BINARY and os.path.exists(STALL_BINARY) and STALL_MS,
+                     "LAUNCHER_STALL_BINARY not built")
+class StallGuard(FaultCase):
+    """The launcher built with a stall guard of a few seconds: a network wait
+    in which nothing arrives for that long fails its step and the installed
+    product is launched; a transfer that keeps receiving is never cut. Times
+    are read on the platform's clock from the trace of the launcher's timers."""
+
+    binary = STALL_BINARY
+    run_timeout = 60
+
+    def guard_ticks(self, launch):
+        return [tick for tick in timer_ticks(launch.trace_lines()) if tick.period == STALL_MS]
+
+    def test_a_wait_in_which_nothing_arrives_ends_in_the_launch_of_the_installed_product(self):
+        gate = tempfile.mkdtemp(prefix="launcher-stall.")
+        self.addCleanup(shutil.rmtree, gate, True)
+        never = os.path.join(gate, "never")  # the held transfer is never released
+        for name, rules in (
+                ("a silent server", [{"on": "greeting", "mute": True}]),
+                ("a data connection that never opens", [{"on": "PORT", "data": "never"}]),
+                ("a transfer that stops half-way", [{"on": "RETR", "arg": retr(PRODUCT), "hold_after": 100000,
+                                                      "hold_until": never}])):
+            with self.subTest(name):
+                launch = self.scenario(rules=rules)
+                # One wait, ended once, after the whole guard time: no second
+                # wait (no QUIT after a silent login) before the launch.
+                ticks = self.guard_ticks(launch)
+                self.assertEqual(len(ticks), 1, ticks)
+                self.assertGreaterEqual(ticks[0].at - ticks[0].armed, STALL_MS)
+                lines = launch.trace_lines()
+                guard_line = next(i for i, line in enumerate(lines) if timer_ticks([line]) == ticks)
+                start_line = next(i for i, line in enumerate(lines) if line.startswith("start "))
+                self.assertLess(guard_line, start_line)
+        self.assertTrue(os.path.exists(never + ".held"), "the transfer was never held")
+
+    def test_a_slow_transfer_that_keeps_receiving_completes(self):
+        # About 100 KB a second: the product alone takes some five seconds,
+        # longer than the guard, with pauses well below it.
+        served = dict(SERVED, **{PRODUCT: product(b"served", 500000)})
+        launch = Launch(self, self.binary)
+        launch.install()
+        launch.serve(served)
+        with NetNamespace(hosts=[HOST]) as ns, \
+                VsftpdServer(root=str(launch.site), user=USER, password=PASSWORD, netns=ns, port=21,
+                             max_rate=100000):
+            launch.run(ns)
+        launch.assert_installed(new=ALL_NEW, started="served")
+        self.assertEqual(self.guard_ticks(launch), [])
+        # The product row's gauge ticked for longer than the guard: the
+        # transfer outlasted it.
+        gauge = [tick for tick in timer_ticks(launch.trace_lines()) if tick.period == 300]
+        self.assertTrue(gauge, "the gauge never ticked")
+        product_row = [tick for tick in gauge if tick.armed == gauge[0].armed]
+        self.assertGreater(product_row[-1].at - product_row[0].armed, STALL_MS)
 
 
 if __name__ == "__main__":

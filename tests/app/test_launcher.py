@@ -11,6 +11,7 @@ the binary and the profile in the environment:
 
 import os
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -19,7 +20,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer  # noqa: E402
-from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
+from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER,  # noqa: E402
+                         timer_ticks)
 
 
 
@@ -59,12 +61,19 @@ class LauncherRun:
     def local(self, name, data):
         (self.work / name).write_bytes(data)
 
+    def environment(self, extra=None):
+        """The test's own environment, headless, with the trace and `extra`."""
+        env = dict(os.environ, WIN32_PLATFORM_TRACE=str(self.trace))
+        env.pop("DISPLAY", None)  # headless
+        env.pop("WAYLAND_DISPLAY", None)
+        env.update(extra or {})
+        return env
+
     def run(self, ns, timeout=60, under=(), environment=None):
         """Runs the launcher, `under` a command such as strace when given,
         with `environment` added to the test's own."""
-        env = dict(os.environ, WIN32_PLATFORM_TRACE=str(self.trace), **(environment or {}))
-        env.pop("DISPLAY", None)  # headless
-        self.result = ns.run(list(under) + [BINARY], cwd=str(self.work), timeout=timeout, env=env)
+        self.result = ns.run(list(under) + [BINARY], cwd=str(self.work), timeout=timeout,
+                             env=self.environment(environment))
         self.test.assertFalse(self.result.timed_out, "the launcher did not end")
         self.test.assertEqual(self.result.returncode, 0, self.result.stderr)
         return self.result
@@ -204,6 +213,83 @@ class LauncherEndToEnd(unittest.TestCase):
         self.assertEqual((self.r.work / COMPANION).read_bytes(), COMPANION_BYTES)
         self.assertEqual((self.r.work / LIBRARY).read_bytes(), LIBRARY_BYTES)
         self.assertEqual(self.r.started(), [str(self.r.work), "served"])
+
+    def test_the_timers_fire_after_their_periods_on_the_platforms_clock(self):
+        # A slow server (about 100 KB a second), so that the row's gauge ticks
+        # during the product's transfer.
+        self.r.serve_release()
+        self.r.serve(PRODUCT, SERVED_PRODUCT + b"#" * 150000)
+        self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
+        with NetNamespace(hosts=[HOST]) as ns, \
+                VsftpdServer(root=str(self.r.site), user=USER, password=PASSWORD, netns=ns, port=21,
+                             max_rate=100000):
+            self.r.run(ns)
+        lines = self.r.trace_lines()
+        ticks = timer_ticks(lines)
+        # TimerConnessione ticks once, 1000 ms after the window started it,
+        # before anything else; TimerAvvia once, 1000 ms after the run
+        # enabled it, last, and the product starts from its tick.
+        seconds = [tick for tick in ticks if tick.period == 1000]
+        self.assertEqual(len(seconds), 2, ticks)
+        connect, launch = seconds
+        self.assertNotEqual(connect.window, launch.window)
+        self.assertEqual(ticks[0], connect)
+        self.assertEqual(ticks[-1], launch)
+        for tick in seconds:
+            self.assertGreaterEqual(tick.at - tick.armed, 1000, tick)
+        self.assertTrue(lines[-1].startswith("start "), lines[-3:])
+        self.assertTrue(lines[-2].startswith("timer "), lines[-3:])
+        # TimerDownload ticks every 300 ms while a row is downloading.
+        gauge = [tick for tick in ticks if tick.period == 300]
+        self.assertGreaterEqual(len(gauge), 3, ticks)
+        self.assertEqual(len(gauge) + 2, len(ticks), "another timer ticked: %s" % (ticks,))
+        for previous, tick in zip([None] + gauge, gauge):
+            since = previous.at if previous and previous.armed == tick.armed else tick.armed
+            self.assertGreaterEqual(tick.at - since, 300, tick)
+        self.assertEqual(self.r.started(), [str(self.r.work), "served"])
+
+    def test_whoever_reads_the_launchers_output_to_its_end_does_not_wait_for_the_product(self):
+        # The product keeps running until the test releases it: only once
+        # the reader has met the end of the launcher's output.
+        gate = self.r.tmp / "release-product"
+        self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
+        self.r.local(PRODUCT, b'#!/bin/sh\npwd > product-started.txt\necho waiting >> product-started.txt\n'
+                              b'i=0; while [ ! -e "$PRODUCT_GATE" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n'
+                              b'echo released > product-released.txt\n')
+        with NetNamespace(hosts=[HOST]) as ns:
+            proc = subprocess.Popen(ns.command([BINARY]), cwd=str(self.r.work),
+                                    env=self.r.environment({"PRODUCT_GATE": str(gate)}), start_new_session=True,
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            try:
+                proc.communicate(timeout=30)
+            except subprocess.TimeoutExpired:
+                os.killpg(proc.pid, 9)
+                proc.communicate()
+                self.fail("the launcher's output did not end with it: the product holds it")
+            finally:
+                gate.touch()
+            self.assertEqual(proc.returncode, 0)
+            self.assertEqual(self.r.started(), [str(self.r.work), "waiting"])
+            self.assertFalse((self.r.work / "product-released.txt").exists(), "the product ended before the reader")
+
+    def test_a_display_that_cannot_be_opened_is_said_once_and_the_run_goes_on_without_a_window(self):
+        runtime = self.r.tmp / "runtime"
+        runtime.mkdir(mode=0o700)
+        free = next(n for n in range(900, 1000) if not os.path.exists("/tmp/.X11-unix/X%d" % n))
+        for name, environment in (("DISPLAY", {"DISPLAY": ":%d" % free}),
+                                  ("WAYLAND_DISPLAY", {"WAYLAND_DISPLAY": "no-such-compositor",
+                                                       "XDG_RUNTIME_DIR": str(runtime)})):
+            with self.subTest(name):
+                self.r.trace.unlink(missing_ok=True)
+                (self.r.work / "product-started.txt").unlink(missing_ok=True)
+                self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
+                self.r.local(PRODUCT, INSTALLED_PRODUCT)
+                with NetNamespace(hosts=[HOST]) as ns:
+                    self.r.run(ns, environment=environment)
+                said = [line for line in self.r.result.stderr.splitlines() if "display" in line]
+                self.assertEqual(len(said), 1, self.r.result.stderr)
+                self.assertRegex(said[0], r"^The display cannot be opened \(.+\); running without a window\.$")
+                self.assert_installed_product_started()
 
 
 if __name__ == "__main__":

@@ -1,13 +1,18 @@
 """What every run of the shipped launcher shares: the binary and its server
 profile as the build passes them in the environment (LAUNCHER_BINARY,
-LAUNCHER_HOST, LAUNCHER_USER, LAUNCHER_PASSWORD, LAUNCHER_ROOT), the same
-profile read from a build's CMake cache, and the names of the files the
-launcher updates."""
+LAUNCHER_HOST, LAUNCHER_USER, LAUNCHER_PASSWORD, LAUNCHER_ROOT), the launcher
+built with a short stall guard for its tests (LAUNCHER_STALL_BINARY,
+LAUNCHER_STALL_SECONDS), the same profile read from a build's CMake cache, the
+names of the files the launcher updates, and the timer ticks of a platform
+trace."""
 
 import os
+from collections import namedtuple
 from pathlib import Path
 
 BINARY = os.environ.get("LAUNCHER_BINARY", "")
+STALL_BINARY = os.environ.get("LAUNCHER_STALL_BINARY", "")
+STALL_MS = int(os.environ.get("LAUNCHER_STALL_SECONDS", "0") or 0) * 1000
 HOST = os.environ.get("LAUNCHER_HOST", "www.cavenor.it")
 USER = os.environ.get("LAUNCHER_USER", "")
 PASSWORD = os.environ.get("LAUNCHER_PASSWORD", "")
@@ -32,3 +37,20 @@ def built_profile(build):
     profile the launcher in build uses."""
     value = lambda field: cache_value(build, "LAUNCHER_PROFILE_B_" + field)  # noqa: E731
     return value("HOST"), value("USER"), value("PASSWORD"), value("ROOT").strip("/")
+
+
+# One tick of a window timer in a platform trace (WIN32_PLATFORM_TRACE): on
+# the platform's clock in ms, when it ticked and when SetTimer last started
+# it; the timer's window and id; its period.
+Tick = namedtuple("Tick", "at window id period armed")
+
+
+def timer_ticks(trace_lines):
+    """The ticks of the trace's "timer" lines, in order."""
+    ticks = []
+    for line in trace_lines:
+        words = line.split()
+        if len(words) == 6 and words[0] == "timer":
+            at, window, timer, period, armed = (int(w) for w in words[1:])
+            ticks.append(Tick(at, window, timer, period, armed))
+    return ticks
