@@ -1,7 +1,5 @@
 #include "tests/net/ftp/FtpTesting.h"
 
-#include "classlib/Timer.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -235,15 +233,9 @@ TEST(FtpLogin, ASilentServerEndsTheWaitForAReplyByTheTimeOutWithoutQuit) {
     Recorder r;
     ftptesting::Wire(client, server, r);
     client.TimeOut = 300;
-    bool escaped = false;
-    TTimer escape(nullptr);
-    escape.SetInterval(10000);
-    escape.SetOnTimer([&](TObject*) {
-      escaped = true;
-      client.Cancel();
-    });
+    const ftptesting::Escape escape(client);
     EXPECT_EQ(MessageOf<EAbortError>([&] { client.Connect(); }), "Socket readln aborted");
-    EXPECT_FALSE(escaped);
+    EXPECT_FALSE(escape.Fired());
     EXPECT_TRUE(client.TimedOut);
     EXPECT_FALSE(client.Connected);
     EXPECT_EQ(r.status.back(), "Disconnected");

@@ -388,14 +388,7 @@ TEST_F(FtpDownload, EveryWaitOfADownloadEndsWhenNothingArrivesForTheTimeOut) {
     Start(FtpServerOptions::Scripted(c.rules));
     server_->PutFile("p.exe", RandomBytes(300000, 12));
     client_.TimeOut = 300;
-    bool escaped = false;
-    TTimer escape(nullptr);
-    escape.SetInterval(10000);
-    escape.SetOnTimer([&](TObject*) {
-      escaped = true;
-      client_.Abort();
-      client_.Cancel();
-    });
+    const ftptesting::Escape escape(client_);
     std::string raised;
     try {
       client_.Download("p.exe", Local("p.exe"));
@@ -403,7 +396,7 @@ TEST_F(FtpDownload, EveryWaitOfADownloadEndsWhenNothingArrivesForTheTimeOut) {
       raised = e.Message();
     }
     EXPECT_EQ(raised, c.raised);
-    EXPECT_FALSE(escaped);
+    EXPECT_FALSE(escape.Fired());
     EXPECT_EQ(client_.DataConnection, nullptr);
     EXPECT_EQ(r_.Count("Success Download"), 0);
     client_.TTcpSocket::Disconnect();  // no QUIT to a server that holds back its replies

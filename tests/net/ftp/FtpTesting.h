@@ -1,6 +1,7 @@
 // A client wired to a real server, recording what it reports.
 #pragma once
 
+#include "classlib/Timer.h"
 #include "net/ftp/FtpClient.h"
 #include "tests/support/FtpServerProcess.h"
 
@@ -67,6 +68,27 @@ inline std::vector<std::string> CommandsAfterLogin(const testsupport::FtpServerP
   std::vector<std::string> all = server.WaitForCommands(count + 2);
   return std::vector<std::string>(all.begin() + 2, all.end());
 }
+
+// Ends every wait of the client (a data connection's too) if the test still
+// waits after 10 s, so that no test hangs; Fired() tells a test that expected
+// the wait to end by itself that it did not.
+class Escape {
+ public:
+  explicit Escape(TFtpClient& client) : timer_(nullptr) {
+    timer_.SetInterval(10000);
+    timer_.SetOnTimer([this, &client](TObject*) {
+      timer_.SetEnabled(false);
+      fired_ = true;
+      client.Abort();
+      client.Cancel();
+    });
+  }
+  bool Fired() const { return fired_; }
+
+ private:
+  TTimer timer_;
+  bool fired_ = false;
+};
 
 // The message of the exception that call raises; fails the test when none.
 template <class E, class F>
