@@ -6,7 +6,8 @@
 // they differ it downloads the product, its companion program and the
 // database client library. Then, whatever happened, it starts the product and
 // ends the program. Every failure is swallowed without a message and leads
-// straight to the launch. The whole check and the downloads run inside the
+// straight to the launch; so does any network wait in which nothing arrives
+// for StallTimeOut. The whole check and the downloads run inside the
 // FTP client's Connect, from its OnConnect event; every wait pumps messages,
 // so the feedback handlers, the icon animation and painting run meanwhile.
 #pragma once

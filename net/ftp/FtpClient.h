@@ -81,7 +81,8 @@ class TFtpClient : public TTcpSocket {
   // first reply line.
   std::string Transaction(const std::string& command) override;
   // Cancels the running download's data connection; the control connection
-  // is not touched.
+  // is not touched. (The time-out calls this too; a wait on the control
+  // connection still ends by its own TimedOut.)
   void Abort() override;
 
   // Reads and reports (level 1) the rest of a reply whose current line is
