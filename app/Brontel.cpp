@@ -1,7 +1,9 @@
 // The update run and its feedback.
 #include "app/Brontel.h"
 
+#include "app/InstallFile.h"
 #include "app/ServerProfiles.h"
+#include "app/SignedUpdate.h"
 #include "app/VersionFile.h"
 #include "classlib/Application.h"
 #include "classlib/ComCtrls.h"
@@ -39,9 +41,7 @@ constexpr const char* kVersionRemote = "/Merindo/Versione.Txt";
 constexpr const char* kVersionLocal = "\\Versione.Txt";
 constexpr const char* kCurrentVersionLocal = "\\VersioneAttuale.Txt";
 constexpr const char* kLaunchPath = "\\Merindo_SQL_Dalvessa.exe";
-// Suffix of the file a download is received in before it replaces the
-// installed one.
-constexpr const char* kPartialSuffix = ".download";
+constexpr const char* kProductFolder = "/Merindo";
 
 }  // namespace
 
@@ -145,9 +145,32 @@ void TX_Brontel::LetturaVersione() {
   const std::string VersioneLocale = ReadVersionFile(DirCorrente + kCurrentVersionLocal);
 
   if (VersioneServer != VersioneLocale) {
+    // Signed releases: the vendor's description is checked before any file
+    // comes, and the files go in place together once all three passed.
+    std::optional<TSignedUpdate> release;
+    if (!ChiaveRilascio.empty()) {
+      try {
+        release.emplace(*FtpClient1, ChiaveRilascio, DirCorrente);
+        release->Fetch(RadiceRemota + kProductFolder, VersioneServer);
+      } catch (...) {
+        TimerAvvia->SetEnabled(true);
+        return;
+      }
+    }
+    Rilascio = release ? &*release : nullptr;
+    const struct Forget {
+      TSignedUpdate*& release;
+      ~Forget() { release = nullptr; }
+    } forget{Rilascio};
     const std::string versions[3] = {VersioneServer, "Versione 1.0", "Versione 8.00.194"};
     for (int row = 0; row < 3; ++row) {
       if (!DownloadRow(row, RadiceRemota, versions[row], Aggiornato)) return;
+    }
+    try {
+      if (release) release->Install();
+    } catch (...) {
+      TimerAvvia->SetEnabled(true);
+      return;
     }
   }
 
@@ -182,6 +205,7 @@ bool TX_Brontel::DownloadRow(int row, const std::string& remoteRoot, const std::
 }
 
 void TX_Brontel::DownloadReplacing(const std::string& remote, const std::string& local) {
+  if (Rilascio) return Rilascio->Download(remote, local);
   const std::string partial = local + kPartialSuffix;
   try {
     FtpClient1->Download(remote, partial);
@@ -189,11 +213,7 @@ void TX_Brontel::DownloadReplacing(const std::string& remote, const std::string&
     DeleteFile(partial);
     throw;
   }
-  if (!RenameFileReplacing(partial, local)) {
-    const std::string reason = SysErrorMessage(GetLastError());
-    DeleteFile(partial);
-    throw EFCreateError("Cannot replace \"" + local + "\". " + reason);
-  }
+  PutInPlace(partial, local);
 }
 
 void TX_Brontel::TimerAvviaTimer(TObject*) {
@@ -249,11 +269,12 @@ void TX_Brontel::TimerDownloadTimer(TObject*) {
   if (index >= 1 && index <= 5) item->SetImageIndex(index == 5 ? 1 : index + 1);
 }
 
-int LauncherMain(std::int32_t stallTimeOutS) {
+int LauncherMain(std::int32_t stallTimeOutS, const std::string& releaseKey) {
   try {
     Application->Initialize();
     while (!X_Brontel) Application->CreateForm(X_Brontel);
     X_Brontel->StallTimeOut = stallTimeOutS * 1000;
+    X_Brontel->ChiaveRilascio = releaseKey;
     Application->Run();
   } catch (const std::exception& e) {
     Application->HandleException(nullptr, e);

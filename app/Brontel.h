@@ -27,6 +27,7 @@ class TListView;
 class TMemo;
 class TPanel;
 class TTimer;
+class TSignedUpdate;
 
 class TX_Brontel : public TForm {
  public:
@@ -58,6 +59,10 @@ class TX_Brontel : public TForm {
   // The program entry sets it from the build setting
   // LAUNCHER_STALL_TIMEOUT_S; it becomes FtpClient1's TimeOut.
   std::int32_t StallTimeOut = 0;
+  // The vendor's public key for signed releases (64 hexadecimal digits), or
+  // empty: then the run is as it always was. The program entry sets the key
+  // the program was built with (LAUNCHER_RELEASE_KEY).
+  std::string ChiaveRilascio;
 
   // ---- handlers, in declaration order
   // The version check and the downloads (run by FtpClient1Connect).
@@ -83,8 +88,13 @@ class TX_Brontel : public TForm {
   bool DownloadRow(int row, const std::string& remoteRoot, const std::string& version, std::string& updated);
   // Downloads remote into a temporary file beside local and puts it in
   // local's place only when the whole file arrived; a failed transfer
-  // removes the temporary file and leaves local as it was.
+  // removes the temporary file and leaves local as it was. In a signed
+  // update the file is checked and kept beside local until all three are in
+  // (see app/SignedUpdate.h).
   void DownloadReplacing(const std::string& remote, const std::string& local);
+
+  // The signed release being downloaded, while LetturaVersione downloads one.
+  TSignedUpdate* Rilascio = nullptr;
 };
 
 // The bar position for a received block: received x 100 / total, truncated
@@ -97,6 +107,7 @@ extern TX_Brontel* X_Brontel;
 
 // The program entry: initialises the application, creates the window with
 // the stall guard of stallTimeOutS seconds (0: none; see
-// TX_Brontel::StallTimeOut), runs the message loop until the run ends, frees
-// the window. Returns the exit code.
-int LauncherMain(std::int32_t stallTimeOutS);
+// TX_Brontel::StallTimeOut) and the vendor's release key (empty for a launcher
+// built without one), runs the message loop until the run ends, frees the
+// window. Returns the exit code.
+int LauncherMain(std::int32_t stallTimeOutS, const std::string& releaseKey);

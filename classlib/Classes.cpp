@@ -1,5 +1,6 @@
 #include "classlib/Classes.h"
 
+#include "platform/PrivateFile.h"
 #include "platform/Win32.h"
 
 #include <algorithm>
@@ -253,8 +254,10 @@ TFileStream::TFileStream(const std::string& fileName, Mode mode) : fileName_(fil
   HANDLE h = INVALID_HANDLE_VALUE;
   switch (mode) {
     case Mode::Create:
-      h = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    case Mode::CreatePrivate:
+      h = mode == Mode::CreatePrivate ? CreatePrivateFile(fileName.c_str())
+                                      : CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h == INVALID_HANDLE_VALUE)
         throw EFCreateError(Format("Cannot create file \"%s\". %s", fileName.c_str(),
                                    SysErrorMessage(GetLastError()).c_str()));

@@ -260,6 +260,7 @@ class TFileStream : public TObject {
     Create,      // a new file, or an existing one truncated to 0 bytes
     OpenRead,    // an existing file, for reading
     OpenWrite,   // an existing file, for writing
+    CreatePrivate,  // a new file, for writing, that only its owner may open; fails when the name exists
   };
   // Raises EFCreateError 'Cannot create file "<name>". <system text>' or
   // EFOpenError 'Cannot open file "<name>". <system text>'.

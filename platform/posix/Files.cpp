@@ -1,4 +1,5 @@
 // File routines of the kernel over POSIX files. Paths are Windows paths.
+#include "platform/PrivateFile.h"
 #include "platform/posix/Internal.h"
 
 #include <cstring>
@@ -36,6 +37,19 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, SECURITY_ATTRIBUTES*
     default: setLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
   }
   const int fd = os::openFile(os::resolvePath(path), mode, how);
+  if (fd < 0) {
+    failFromErrno();
+    return INVALID_HANDLE_VALUE;
+  }
+  return handleOf(fd);
+}
+
+HANDLE CreatePrivateFile(LPCSTR path) {
+  if (!path || !*path) {
+    setLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  const int fd = os::openFile(os::resolvePath(path), os::FileAccess::Write, os::FileCreation::CreateNew, true);
   if (fd < 0) {
     failFromErrno();
     return INVALID_HANDLE_VALUE;

@@ -80,8 +80,9 @@ std::string resolvePath(const std::string& windowsPath);
 enum class FileAccess { Read, Write, ReadWrite };
 enum class FileCreation { CreateNew, CreateAlways, OpenExisting, OpenAlways, TruncateExisting };
 // A descriptor, or -1 with errno set. Only regular files open: folders are
-// refused with EISDIR, pipes, sockets and devices with EACCES, at once.
-int openFile(const std::string& path, FileAccess access, FileCreation creation);
+// refused with EISDIR, pipes, sockets and devices with EACCES, at once. A
+// file created ownerOnly gets no permission for group and others.
+int openFile(const std::string& path, FileAccess access, FileCreation creation, bool ownerOnly = false);
 // Bytes moved, or -1 with errno set. Short counts only at end of file (read)
 // or when the disk refuses more (write).
 long readFile(int fd, void* buffer, unsigned long count);

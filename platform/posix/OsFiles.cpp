@@ -78,7 +78,7 @@ std::string resolvePath(const std::string& windowsPath) {
   return resolved;
 }
 
-int openFile(const std::string& path, FileAccess access, FileCreation creation) {
+int openFile(const std::string& path, FileAccess access, FileCreation creation, bool ownerOnly) {
   int flags = O_CLOEXEC;
   switch (access) {
     case FileAccess::Read: flags |= O_RDONLY; break;
@@ -97,7 +97,7 @@ int openFile(const std::string& path, FileAccess access, FileCreation creation) 
   // process opened the other end. Only regular files are files here.
   int fd;
   do {
-    fd = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
+    fd = ::open(path.c_str(), flags | O_NONBLOCK, ownerOnly ? 0600 : 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
   struct stat st {};
