@@ -1,0 +1,209 @@
+"""Signed releases, end to end: the launcher built with a vendor key installs
+only what that key signed.
+
+Each case runs the launcher built with the test key of tests/support (CMake's
+merindo-launcher-testkey) in a network namespace of its own beside the
+scripted FTP server on port 21, in a working folder with an installed
+product, after signing the served release with the vendor's tool
+(merindo-release). A refused release must leave every installed file byte
+for byte as it was, no temporary file behind, no release record changed, and
+the installed product started; the commands on the wire show where the run
+stopped. The shipped launcher, built without a key, must not notice a signed
+release at all.
+
+Run by CTest with Debian's /usr/bin/python3; besides the variables of the
+other launcher tests it passes SIGNED_LAUNCHER_BINARY, RELEASE_TOOL,
+RELEASE_TEST_KEY (the test key's secret file) and LAUNCHER_RELEASE_KEY (the
+shipped launcher's key setting).
+"""
+
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
+from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
+from launcherenv import BINARY, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER, COMPANION  # noqa: E402
+from test_faults import ALL_NEW, Launch, retr  # noqa: E402
+
+SIGNED_BINARY = os.environ.get("SIGNED_LAUNCHER_BINARY", "")
+TOOL = os.environ.get("RELEASE_TOOL", "")
+TEST_KEY = os.environ.get("RELEASE_TEST_KEY", "")
+SHIPPED_KEY = os.environ.get("LAUNCHER_RELEASE_KEY", "")
+
+DESCRIPTION = "Rilascio.Txt"
+SIGNATURE = "Rilascio.Sig"
+RECORD = "RilascioAttuale.Txt"
+NUMBER = 7
+
+
+def wire(*names):
+    """The commands of a run that fetches these files, PORT without its argument."""
+    commands = ["USER " + USER, "PASS " + PASSWORD, "CWD /" + ROOT, "CWD Merindo"]
+    for name in names:
+        commands += ["TYPE L 8", "PORT", "RETR " + retr(name)]
+    return commands
+
+
+def on_wire(commands):
+    return [c.split(" ")[0] if c.startswith("PORT ") else c for c in commands]
+
+
+def release_tool(*args):
+    return subprocess.run([TOOL] + [str(a) for a in args], capture_output=True, text=True, timeout=60)
+
+
+class SignedLaunch(Launch):
+    """A run of the launcher of `binary` on a release signed as the case says."""
+
+    def __init__(self, test, binary):
+        super().__init__(test)
+        self.binary = binary
+
+    def command(self, wrapper=()):
+        return list(wrapper) + [self.binary]
+
+    @property
+    def folder(self):
+        return self.site / ROOT / "Merindo"
+
+    def sign(self, number=NUMBER, key=TEST_KEY):
+        signed = release_tool("sign", key, self.folder, number)
+        self.test.assertEqual(signed.returncode, 0, signed.stderr)
+
+    def alter(self, name, change):
+        path = self.folder / name
+        path.write_bytes(change(path.read_bytes()))
+
+    def record(self):
+        path = self.work / RECORD
+        return path.read_bytes() if path.exists() else None
+
+
+def flip_last_byte(data):
+    return data[:-1] + bytes([data[-1] ^ 1])
+
+
+@unittest.skipUnless(SIGNED_BINARY and os.path.exists(SIGNED_BINARY) and TOOL and os.path.exists(TOOL),
+                     "the launcher with the test key or merindo-release is not built")
+class SignedReleases(unittest.TestCase):
+    def launch(self, publish=None, rules=(), record=None, timeout=120):
+        """Installs, serves the release signed as number NUMBER, lets `publish`
+        change what is served, runs the launcher with the server playing
+        `rules` (or what `rules(launch)` returns); returns the run and the
+        commands the server received."""
+        launch = SignedLaunch(self, SIGNED_BINARY)
+        launch.install()
+        if record is not None:
+            (launch.work / RECORD).write_bytes(record)
+        launch.serve()
+        launch.sign()
+        if publish:
+            publish(launch)
+        if callable(rules):
+            rules = rules(launch)
+        with NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(rules=list(rules), root=str(launch.site), user=USER, password=PASSWORD,
+                                  netns=ns, port=21) as server:
+            launch.run(ns, timeout=timeout)
+            commands = on_wire(server.commands())
+        return launch, commands
+
+    def test_a_signed_release_is_installed_recorded_and_started(self):
+        launch, commands = self.launch()
+        self.assertEqual(commands, wire("Versione.Txt", DESCRIPTION, SIGNATURE, PRODUCT, COMPANION, LIBRARY))
+        launch.assert_installed(new=ALL_NEW, started="served")
+        self.assertEqual(launch.record(), b"%d\n" % NUMBER)
+        self.assertFalse((launch.work / DESCRIPTION).exists() or (launch.work / SIGNATURE).exists())
+
+    def test_the_installed_release_again_is_accepted(self):
+        # The local version file is never written, so the next run takes the
+        # same release again: an equal number is no replay.
+        launch, commands = self.launch(record=b"%d\n" % NUMBER)
+        self.assertEqual(commands[-3:], ["TYPE L 8", "PORT", "RETR " + retr(LIBRARY)])
+        launch.assert_installed(new=ALL_NEW, started="served")
+        self.assertEqual(launch.record(), b"%d\n" % NUMBER)
+
+    def refused(self, stops_after, record=None, **kwargs):
+        """Runs a case the launcher must refuse: nothing installed, the record
+        as it was, the installed product started, the run ended after the RETR
+        of `stops_after`."""
+        launch, commands = self.launch(record=record, **kwargs)
+        launch.assert_installed()
+        self.assertEqual(launch.record(), record)
+        fetched = ["Versione.Txt", DESCRIPTION, SIGNATURE, PRODUCT, COMPANION, LIBRARY]
+        self.assertEqual(commands, wire(*fetched[:fetched.index(stops_after) + 1]))
+
+    def test_a_tampered_file_is_discarded_and_nothing_is_installed(self):
+        cases = [
+            ("one byte changed in the library", LIBRARY, lambda data: flip_last_byte(data)),
+            ("a companion of another size", COMPANION, lambda data: data + b"\0" * 70000),
+            ("a shorter product", PRODUCT, lambda data: data[:-1]),
+        ]
+        for name, file, change in cases:
+            with self.subTest(name):
+                self.refused(file, publish=lambda launch: launch.alter(file, change))
+
+    def test_a_release_that_fails_its_description_is_refused_before_any_file(self):
+        def other_key(launch):
+            key = launch.tmp / "other"
+            self.assertEqual(release_tool("keygen", key).returncode, 0)
+            launch.sign(key=str(key) + ".secret")
+
+        def other_version(launch):
+            (launch.folder / "Versione.Txt").write_bytes(b"3.0\r\n")
+            launch.sign()
+            (launch.folder / "Versione.Txt").write_bytes(b"1.0\r\n2.0\r\n")
+
+        cases = [
+            ("a changed description", dict(publish=lambda launch: launch.alter(
+                DESCRIPTION, lambda data: data.replace(b"number %d" % NUMBER, b"number %d" % (NUMBER + 1))))),
+            ("a signature by another key", dict(publish=other_key)),
+            ("a description for another version", dict(publish=other_version)),
+            ("a replayed older release", dict(record=b"%d\n" % (NUMBER + 1))),
+            ("a damaged release record", dict(record=b"seven\n")),
+            ("a missing signature", dict(publish=lambda launch: (launch.folder / SIGNATURE).unlink())),
+        ]
+        for name, kwargs in cases:
+            with self.subTest(name):
+                self.refused(SIGNATURE, **kwargs)
+
+    def test_a_description_that_cannot_be_had_whole_is_refused(self):
+        self.refused(DESCRIPTION, publish=lambda launch: (launch.folder / DESCRIPTION).unlink())
+        with tempfile.TemporaryDirectory() as scratch:
+            # 1 MiB, of which the server sends 256 KiB and then waits until
+            # the test ends: a launcher that read on would wait with it.
+            held = [{"on": "RETR", "arg": retr(DESCRIPTION), "hold_after": 256 << 10,
+                     "hold_until": os.path.join(scratch, "never")}]
+            self.refused(DESCRIPTION, rules=held, timeout=30,
+                         publish=lambda launch: launch.alter(DESCRIPTION, lambda data: data + b"#" * (1 << 20)))
+        # The right files, but the description's transfer ends half-way, and
+        # with no size announced the client cannot tell.
+        self.refused(SIGNATURE, rules=lambda launch: [{
+            "on": "RETR", "arg": retr(DESCRIPTION), "preliminary": "150 Opening data connection.",
+            "drop_after": len((launch.folder / DESCRIPTION).read_bytes()) // 2}])
+
+
+@unittest.skipUnless(BINARY and os.path.exists(BINARY) and TOOL and os.path.exists(TOOL) and not SHIPPED_KEY,
+                     "the shipped launcher is built with a key, or not built")
+class WithoutKey(unittest.TestCase):
+    def test_a_launcher_built_without_a_key_ignores_a_signed_release(self):
+        launch = SignedLaunch(self, BINARY)
+        launch.install()
+        launch.serve()
+        launch.sign()
+        launch.alter(DESCRIPTION, flip_last_byte)
+        with NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(root=str(launch.site), user=USER, password=PASSWORD, netns=ns, port=21) as server:
+            launch.run(ns)
+            commands = on_wire(server.commands())
+        self.assertEqual(commands, wire("Versione.Txt", PRODUCT, COMPANION, LIBRARY))
+        launch.assert_installed(new=ALL_NEW, started="served")
+        self.assertIsNone(launch.record())
+
+
+if __name__ == "__main__":
+    unittest.main()
