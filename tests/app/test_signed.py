@@ -27,7 +27,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER, COMPANION  # noqa: E402
-from test_faults import ALL_NEW, Launch, retr  # noqa: E402
+from test_faults import ALL_NEW, SERVED, Launch, retr  # noqa: E402
 
 SIGNED_BINARY = os.environ.get("SIGNED_LAUNCHER_BINARY", "")
 TOOL = os.environ.get("RELEASE_TOOL", "")
@@ -138,14 +138,19 @@ class SignedReleases(unittest.TestCase):
         self.assertEqual(commands, wire(*fetched[:fetched.index(stops_after) + 1]))
 
     def test_a_tampered_file_is_discarded_and_nothing_is_installed(self):
-        cases = [
-            ("one byte changed in the library", LIBRARY, lambda data: flip_last_byte(data)),
-            ("a companion of another size", COMPANION, lambda data: data + b"\0" * 70000),
-            ("a shorter product", PRODUCT, lambda data: data[:-1]),
-        ]
-        for name, file, change in cases:
-            with self.subTest(name):
-                self.refused(file, publish=lambda launch: launch.alter(file, change))
+        with self.subTest("one byte changed in the library"):
+            self.refused(LIBRARY, publish=lambda launch: launch.alter(LIBRARY, flip_last_byte))
+        with self.subTest("a shorter product"):
+            self.refused(PRODUCT, publish=lambda launch: launch.alter(PRODUCT, lambda data: data[:-1]))
+        with self.subTest("a larger companion"), tempfile.TemporaryDirectory() as scratch:
+            # 1 MiB more than described, of which the server sends 256 KiB and
+            # then waits until the test ends: a launcher that read past the
+            # described size would wait with it.
+            described = len(SERVED[COMPANION])
+            held = [{"on": "RETR", "arg": retr(COMPANION), "hold_after": described + (256 << 10),
+                     "hold_until": os.path.join(scratch, "never")}]
+            self.refused(COMPANION, rules=held, timeout=30,
+                         publish=lambda launch: launch.alter(COMPANION, lambda data: data + b"\0" * (1 << 20)))
 
     def test_a_release_that_fails_its_description_is_refused_before_any_file(self):
         def other_key(launch):
@@ -172,19 +177,21 @@ class SignedReleases(unittest.TestCase):
                 self.refused(SIGNATURE, **kwargs)
 
     def test_a_description_that_cannot_be_had_whole_is_refused(self):
-        self.refused(DESCRIPTION, publish=lambda launch: (launch.folder / DESCRIPTION).unlink())
-        with tempfile.TemporaryDirectory() as scratch:
+        with self.subTest("a missing description"):
+            self.refused(DESCRIPTION, publish=lambda launch: (launch.folder / DESCRIPTION).unlink())
+        with self.subTest("an oversized description"), tempfile.TemporaryDirectory() as scratch:
             # 1 MiB, of which the server sends 256 KiB and then waits until
             # the test ends: a launcher that read on would wait with it.
             held = [{"on": "RETR", "arg": retr(DESCRIPTION), "hold_after": 256 << 10,
                      "hold_until": os.path.join(scratch, "never")}]
             self.refused(DESCRIPTION, rules=held, timeout=30,
                          publish=lambda launch: launch.alter(DESCRIPTION, lambda data: data + b"#" * (1 << 20)))
-        # The right files, but the description's transfer ends half-way, and
-        # with no size announced the client cannot tell.
-        self.refused(SIGNATURE, rules=lambda launch: [{
-            "on": "RETR", "arg": retr(DESCRIPTION), "preliminary": "150 Opening data connection.",
-            "drop_after": len((launch.folder / DESCRIPTION).read_bytes()) // 2}])
+        with self.subTest("the right files but a description truncated half-way"):
+            # With no size announced the client cannot tell that the transfer
+            # ended early.
+            self.refused(SIGNATURE, rules=lambda launch: [{
+                "on": "RETR", "arg": retr(DESCRIPTION), "preliminary": "150 Opening data connection.",
+                "drop_after": len((launch.folder / DESCRIPTION).read_bytes()) // 2}])
 
 
 @unittest.skipUnless(BINARY and os.path.exists(BINARY) and TOOL and os.path.exists(TOOL) and not SHIPPED_KEY,

@@ -1,0 +1,133 @@
+"""The vendor's tool, merindo-release, run as a vendor runs it: each command,
+and each bad input with its message and exit code.
+
+Run by CTest with /usr/bin/python3; RELEASE_TOOL names the built tool. The
+unreadable-folder case drops the capabilities that let root pass permission
+bits (setpriv), so it also holds when the tests run as root.
+"""
+
+import hashlib
+import os
+import shutil
+import stat
+import subprocess
+import tempfile
+import unittest
+from pathlib import Path
+
+TOOL = os.environ.get("RELEASE_TOOL", "")
+FILES = ("Merindo_SQL_Dalvessa.Exe", "Quillane.Exe", "ntwdblib.dll")
+DONE, REFUSED, USAGE, CANNOT = 0, 1, 2, 3
+
+
+@unittest.skipUnless(TOOL and os.path.exists(TOOL), "RELEASE_TOOL not built")
+class ReleaseTool(unittest.TestCase):
+    def setUp(self):
+        self.tmp = Path(tempfile.mkdtemp(prefix="merindo-release."))
+        self.addCleanup(shutil.rmtree, self.tmp, ignore_errors=True)
+        self.folder = self.tmp / "release"
+        self.folder.mkdir()
+        (self.folder / "Versione.Txt").write_bytes(b"1.0\r\n  2.0\t\r\n\r\n")
+        self.served = {FILES[0]: b"#!/bin/sh\n" + bytes(range(256)) * 1000, FILES[1]: b"MZ companion", FILES[2]: b""}
+        for name, data in self.served.items():
+            (self.folder / name).write_bytes(data)
+
+    def tool(self, *args, wrapper=(), code=DONE, says=None):
+        """Runs the tool; checks its exit code and that its error output says `says`."""
+        run = subprocess.run(list(wrapper) + [TOOL] + [str(a) for a in args], capture_output=True, text=True,
+                             timeout=60)
+        self.assertEqual(run.returncode, code, run.stderr)
+        if says:
+            self.assertIn(says, run.stderr)
+        return run
+
+    def keygen(self, name="vendor"):
+        run = self.tool("keygen", self.tmp / name)
+        return self.tmp / (name + ".secret"), self.tmp / (name + ".public"), run.stdout.strip()
+
+    def test_keygen_writes_a_private_secret_key_and_prints_the_public_one(self):
+        secret, public, printed = self.keygen()
+        self.assertEqual(stat.S_IMODE(secret.stat().st_mode), 0o600)
+        self.assertEqual(public.read_text(), printed + "\n")
+        self.assertRegex(printed, "^[0-9a-f]{64}$")
+        self.assertTrue(secret.read_text().startswith("merindo-release secret key\n"))
+        self.assertNotEqual(self.keygen("other")[2], printed)  # a new key each time
+        # A key is never overwritten, neither half of it.
+        before = secret.read_bytes()
+        self.tool("keygen", self.tmp / "vendor", code=CANNOT, says="exists; a key is never overwritten")
+        public.unlink()
+        self.tool("keygen", self.tmp / "vendor", code=CANNOT, says="exists; a key is never overwritten")
+        self.assertEqual(secret.read_bytes(), before)
+        self.tool("keygen", self.tmp / "no-folder" / "vendor", code=CANNOT, says="Cannot create file")
+
+    def test_sign_describes_the_folder_and_verify_accepts_it(self):
+        secret, public, key = self.keygen()
+        self.tool("sign", secret, self.folder, 42, says="signed release 42")
+        lines = (self.folder / "Rilascio.Txt").read_bytes().decode().split("\n")
+        self.assertEqual(lines[:3], ["merindo-release 1", "version 2.0", "number 42"])
+        self.assertEqual(lines[3:], ["file %s %d %s" % (name, len(data), hashlib.sha256(data).hexdigest())
+                                     for name, data in self.served.items()] + [""])
+        self.assertRegex((self.folder / "Rilascio.Sig").read_text(), "^[0-9a-f]{128}\n$")
+        self.tool("verify", public, self.folder, says="good: release 42")
+        self.tool("verify", key.upper(), self.folder)
+        self.tool("verify", key, self.folder, 42)
+
+    def test_verify_refuses_what_the_launcher_would_refuse(self):
+        secret, public, _ = self.keygen()
+        _, other, _ = self.keygen("other")
+        self.tool("sign", secret, self.folder, 7)
+        self.tool("verify", other, self.folder, code=REFUSED, says="signature is not valid for this key")
+        self.tool("verify", public, self.folder, 8, code=REFUSED, says="Release 7 is older than release 8")
+        library = self.folder / FILES[2]
+        library.write_bytes(b"x")
+        self.tool("verify", public, self.folder, code=REFUSED, says="ntwdblib.dll has 1 bytes")
+        library.write_bytes(b"")
+        (self.folder / "Versione.Txt").write_bytes(b"2.1\n")
+        self.tool("verify", public, self.folder, code=REFUSED, says="server's version file says \"2.1\"")
+        description = self.folder / "Rilascio.Txt"
+        description.write_bytes(description.read_bytes() + b"#" * 5000)
+        self.tool("verify", public, self.folder, code=REFUSED, says="more than the 4096")
+        description.unlink()
+        self.tool("verify", public, self.folder, code=CANNOT, says="Cannot open file")
+
+    def test_sign_refuses_bad_inputs_and_writes_nothing(self):
+        secret, public, key = self.keygen()
+        missing = self.tmp / "missing"
+        folder = object()  # the case's release folder
+        cases = [
+            ("a missing file", lambda: (self.folder / FILES[1]).unlink(), ("sign", secret, folder, 1),
+             CANNOT, "Quillane.Exe"),
+            ("a version file without a version", lambda: (self.folder / "Versione.Txt").write_bytes(b" \r\n\t\n"),
+             ("sign", secret, folder, 1), CANNOT, "Versione.Txt holds no version line"),
+            ("the public key as secret key", None, ("sign", public, folder, 1), CANNOT, "Not a secret key file"),
+            ("a missing key file", None, ("sign", missing, folder, 1), CANNOT, "Cannot open file"),
+            ("a missing folder", None, ("sign", secret, missing, 1), CANNOT, "No folder"),
+            ("a file as folder", None, ("sign", secret, secret, 1), CANNOT, "is not a folder"),
+            ("a number with a leading zero", None, ("sign", secret, folder, "07"), USAGE, "\"07\" is not"),
+            ("a negative number", None, ("sign", secret, folder, "-1"), USAGE, "\"-1\" is not"),
+            ("too few arguments", None, ("sign", secret, folder), USAGE, "usage:"),
+            ("an unknown command", None, ("publish", secret), USAGE, "Wrong command line for \"publish\""),
+            ("no command", None, (), USAGE, "No command given"),
+        ]
+        for name, prepare, args, code, says in cases:
+            with self.subTest(name):
+                self.setUp()
+                if prepare:
+                    prepare()
+                self.tool(*[self.folder if a is folder else a for a in args], code=code, says=says)
+                self.assertFalse((self.folder / "Rilascio.Txt").exists() or (self.folder / "Rilascio.Sig").exists())
+        self.tool("verify", "0" * 63, self.folder, code=CANNOT, says="Cannot open file")
+        self.tool("verify", key, self.folder, "x", code=USAGE, says="installed release number \"x\"")
+
+    def test_an_unreadable_folder_is_reported(self):
+        secret, public, _ = self.keygen()
+        self.tool("sign", secret, self.folder, 1)
+        os.chmod(self.folder, 0)
+        self.addCleanup(os.chmod, self.folder, 0o755)
+        without_root_rights = ["setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"]
+        for args in (("sign", secret, self.folder, 2), ("verify", public, self.folder)):
+            self.tool(*args, wrapper=without_root_rights, code=CANNOT, says="Access is denied.")
+
+
+if __name__ == "__main__":
+    unittest.main()
