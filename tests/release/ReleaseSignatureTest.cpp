@@ -106,6 +106,7 @@ TEST(KeyAndSignatureFiles, ReadWhatTheyWriteAndRefuseEverythingElse) {
   EXPECT_THROW(ParseSecretKeyFile(FormatPublicKeyFile(key)), EReleaseError);
   EXPECT_THROW(ParsePublicKeyFile(FormatSecretKeyFile(seed)), EReleaseError);
   EXPECT_THROW(ParseSecretKeyFile("merindo-release secret key\n"), EReleaseError);
+  EXPECT_THROW(ParseSecretKeyFile("merindo-release public key\n" + Hex(seed) + "\n"), EReleaseError);
 }
 
 }  // namespace
