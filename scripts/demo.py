@@ -62,9 +62,9 @@ def run_launcher(binary, profile, site, work, trace, rate):
     return result, commands, elapsed
 
 
-def report_run(result, commands, elapsed, work, expected, trace):
-    """Prints what the run did; true when every file is the expected one and
-    the product reported that it started."""
+def report_run(result, commands, elapsed, work, expected, trace, source="the server's"):
+    """Prints what the run did; true when every file is the one of `expected`
+    (named `source`) and the product reported that it started."""
     print("The launcher ended after %.1f s with exit code %d." % (elapsed, result.returncode))
     print("Commands it sent: " + ", ".join(re.sub(r"^PASS .*", "PASS ****", c) for c in commands))
     print("In the working folder:")
@@ -75,7 +75,7 @@ def report_run(result, commands, elapsed, work, expected, trace):
             same = path.read_bytes() == expected[name]
             ok &= same
             print("  %-26s %12s bytes  %s" % (name, human(path.stat().st_size),
-                                                 "as expected" if same else "DIFFERENT"))
+                                                 "identical to " + source if same else "DIFFERENT"))
         else:
             ok = False
             print("  %-26s missing" % name)
@@ -120,7 +120,8 @@ def signed_demo(build, binary, profile, key, site, folder, work, served, rate):
     print()
 
     print("== 1. The signed release")
-    first = report_run(*run_launcher(binary, profile, site, work, trace, rate), work, served, trace)
+    first = report_run(*run_launcher(binary, profile, site, work, trace, rate), work, served, trace,
+                       "the signed release's")
     record = work / "RilascioAttuale.Txt"
     print("Release recorded as installed (RilascioAttuale.Txt): %s" %
           (record.read_text().strip() if record.exists() else "none"))
@@ -129,7 +130,8 @@ def signed_demo(build, binary, profile, key, site, folder, work, served, rate):
 
     print("== 2. Someone replaces the product on the server; the signed description stays")
     (folder / PRODUCT).write_bytes(TAMPERED_PRODUCT.encode())
-    second = report_run(*run_launcher(binary, profile, site, work, trace, rate), work, served, trace)
+    second = report_run(*run_launcher(binary, profile, site, work, trace, rate), work, served, trace,
+                        "the signed release's")
     marker = work / "merindo-started.txt"
     second &= marker.exists() and "TAMPERED" not in marker.read_text()
     print("The tampered product was %s." % ("refused: the installed files are untouched and the installed product "

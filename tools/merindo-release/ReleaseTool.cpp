@@ -128,9 +128,9 @@ int Sign(const std::string& secretFile, const std::string& folder, const std::st
   WriteTextFile(InFolder(folder, kSignatureFileName), signature, TFileStream::Mode::Create);
   const TPublicKey key = PublicKeyOf(seed);
   CheckRelease(description, signature, key, release.Version, std::nullopt);
-  std::fprintf(stderr, "merindo-release: signed %s\nwith the key %s into %s and %s\n", Describe(release).c_str(),
-               HexText(key.data(), key.size()).c_str(), InFolder(folder, kDescriptionFileName).c_str(),
-               kSignatureFileName);
+  std::fprintf(stderr, "merindo-release: signed %s\nwith the key %s: wrote %s and %s into %s\n",
+               Describe(release).c_str(), HexText(key.data(), key.size()).c_str(), kDescriptionFileName,
+               kSignatureFileName, folder.c_str());
   return 0;
 }
 
