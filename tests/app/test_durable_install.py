@@ -16,7 +16,9 @@ from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, USER  # noqa: E402
 from test_launcher import INSTALLED_PRODUCT, LIBRARY_BYTES, SERVED_PRODUCT, LauncherRun  # noqa: E402
 
-# "<pid> <call>(<arguments>) = <result>", descriptors shown with their paths (-y).
+# The system calls of a replacement, traced with their descriptors' paths (-y).
+STRACE = ["strace", "-f", "-qq", "-y", "-s", "0", "-e", "trace=write,fsync,fdatasync,rename,renameat,renameat2"]
+# "<pid> <call>(<arguments>) = <result>".
 CALL = re.compile(r"^\d+\s+(\w+)\((.*)\)\s+=\s+(-?\d+)")
 DESCRIPTOR_PATH = re.compile(r"^\d+<(.*?)>")
 QUOTED = re.compile(r'"((?:[^"\\]|\\.)*)"')
@@ -39,6 +41,31 @@ def parse_calls(trace_text):
     return calls
 
 
+def flushes_of(calls, path):
+    """The indexes of the successful flushes of path."""
+    return [i for i, c in enumerate(calls) if c[0] in ("fsync", "fdatasync") and c[1] == path and c[3] == 0]
+
+
+def assert_put_in_place_durably(test, calls, folder, name):
+    """Checks that folder/name was written as name.download, flushed after its
+    last write, renamed over name once, and the folder flushed after that;
+    returns the indexes of the rename and of the folder's first flush after
+    it."""
+    installed = os.path.join(folder, name)
+    partial = installed + ".download"
+    writes = [i for i, c in enumerate(calls) if c[0] == "write" and c[1] == partial]
+    renames = [i for i, c in enumerate(calls) if c[1] == partial and c[2] == installed]
+    test.assertTrue(writes, "no write into %s" % partial)
+    test.assertEqual(len(renames), 1, "one rename of %s over %s" % (partial, installed))
+    rename = renames[0]
+    test.assertEqual(calls[rename][3], 0)
+    test.assertTrue([i for i in flushes_of(calls, partial) if writes[-1] < i < rename],
+                    "no flush of %s between its last write and its rename" % partial)
+    folder_flushes = [i for i in flushes_of(calls, folder) if i > rename and calls[i][0] == "fsync"]
+    test.assertTrue(folder_flushes, "no flush of the folder after the rename of %s" % name)
+    return rename, folder_flushes[0]
+
+
 @unittest.skipUnless(BINARY and os.path.exists(BINARY), "LAUNCHER_BINARY not built")
 class DurableInstall(unittest.TestCase):
     def test_each_file_reaches_the_disk_before_its_name_and_its_name_before_the_next_step(self):
@@ -49,8 +76,7 @@ class DurableInstall(unittest.TestCase):
         run.local("VersioneAttuale.Txt", b"1.0\r\n")
         run.local(PRODUCT, INSTALLED_PRODUCT)
         trace = run.tmp / "syscalls.txt"
-        strace = ["strace", "-f", "-qq", "-y", "-s", "0", "-o", str(trace),
-                  "-e", "trace=write,fsync,fdatasync,rename,renameat,renameat2"]
+        strace = STRACE + ["-o", str(trace)]
         with NetNamespace(hosts=[HOST]) as ns, \
                 ScriptedFtpServer(root=str(run.site), user=USER, password=PASSWORD, netns=ns, port=21):
             # LeakSanitizer stops the process with ptrace at its end, which a
@@ -62,26 +88,12 @@ class DurableInstall(unittest.TestCase):
         folder = os.path.realpath(run.work)
 
         for name in (PRODUCT, COMPANION, LIBRARY):
-            installed = os.path.join(folder, name)
-            partial = installed + ".download"
             with self.subTest(file=name):
-                writes = [i for i, c in enumerate(calls) if c[0] == "write" and c[1] == partial]
-                flushes = [i for i, c in enumerate(calls) if c[0] in ("fsync", "fdatasync") and c[1] == partial]
-                renames = [i for i, c in enumerate(calls) if c[1] == partial and c[2] == installed]
-                self.assertTrue(writes, "no write into %s" % partial)
-                self.assertEqual(len(renames), 1, "one rename of %s over %s" % (partial, installed))
-                rename = renames[0]
-                self.assertEqual(calls[rename][3], 0)
-                self.assertTrue([i for i in flushes if writes[-1] < i < rename and calls[i][3] == 0],
-                                "no flush of %s between its last write and its rename" % partial)
-                folder_flushes = [i for i, c in enumerate(calls)
-                                  if c[0] == "fsync" and c[1] == folder and i > rename and c[3] == 0]
-                self.assertTrue(folder_flushes, "no flush of the folder after the rename of %s" % name)
+                rename, folder_flush = assert_put_in_place_durably(self, calls, folder, name)
                 later_writes = [i for i, c in enumerate(calls)
                                 if c[0] == "write" and c[1] and c[1].endswith(".download") and i > rename]
                 if later_writes:  # the next file's download waits for the folder's flush
-                    self.assertLess(folder_flushes[0], later_writes[0])
-
+                    self.assertLess(folder_flush, later_writes[0])
 
 if __name__ == "__main__":
     unittest.main()

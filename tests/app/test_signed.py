@@ -27,6 +27,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER, COMPANION  # noqa: E402
+from test_durable_install import STRACE, assert_put_in_place_durably, parse_calls  # noqa: E402
 from test_faults import ALL_NEW, SERVED, Launch, retr  # noqa: E402
 
 SIGNED_BINARY = os.environ.get("SIGNED_LAUNCHER_BINARY", "")
@@ -62,9 +63,16 @@ class SignedLaunch(Launch):
     def __init__(self, test, binary):
         super().__init__(test)
         self.binary = binary
+        self.traced = False
 
     def command(self, wrapper=()):
         return list(wrapper) + [self.binary]
+
+    def environment(self):
+        # LeakSanitizer stops the process with ptrace at its end, which a
+        # process that strace traces cannot do.
+        sanitizer = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "detect_leaks=0"]))
+        return dict(super().environment(), **({"ASAN_OPTIONS": sanitizer} if self.traced else {}))
 
     @property
     def folder(self):
@@ -118,6 +126,24 @@ class SignedReleases(unittest.TestCase):
         launch.assert_installed(new=ALL_NEW, started="served")
         self.assertEqual(launch.record(), b"%d\n" % NUMBER)
         self.assertFalse((launch.work / DESCRIPTION).exists() or (launch.work / SIGNATURE).exists())
+
+    def test_the_files_and_then_the_record_are_put_in_place_durably(self):
+        launch = SignedLaunch(self, SIGNED_BINARY)
+        launch.install()
+        launch.serve()
+        launch.sign()
+        launch.traced = True
+        trace = launch.tmp / "syscalls.txt"
+        with NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(root=str(launch.site), user=USER, password=PASSWORD, netns=ns, port=21):
+            launch.run(ns, wrapper=STRACE + ["-o", str(trace)])
+        launch.assert_installed(new=ALL_NEW, started="served")
+        calls = parse_calls(trace.read_text())
+        renames = {}
+        for name in (PRODUCT, COMPANION, LIBRARY, RECORD):
+            with self.subTest(file=name):
+                renames[name] = assert_put_in_place_durably(self, calls, os.path.realpath(launch.work), name)[0]
+        self.assertLess(max(renames[name] for name in (PRODUCT, COMPANION, LIBRARY)), renames[RECORD])
 
     def test_the_installed_release_again_is_accepted(self):
         # The local version file is never written, so the next run takes the
