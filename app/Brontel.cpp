@@ -64,8 +64,8 @@ void TX_Brontel::FormCreate(TObject*) {
   // No window commands: no restore, minimise, maximise, size, move or close,
   // and no separator.
   HMENU menu = GetSystemMenu(Handle(), FALSE);
-  for (UINT command : {SC_MAXIMIZE, SC_MINIMIZE, SC_RESTORE, 0u, SC_SIZE, SC_CLOSE, SC_MOVE})
-    DeleteMenu(menu, command, MF_BYCOMMAND);
+  for (int command : {SC_MAXIMIZE, SC_MINIMIZE, SC_RESTORE, 0, SC_SIZE, SC_CLOSE, SC_MOVE})
+    DeleteMenu(menu, static_cast<UINT>(command), MF_BYCOMMAND);
 
   Application->SetTitle("Cavenor S.R.L. Software Update");
   ProfiloServer = "B";

@@ -1,10 +1,10 @@
 #include "classlib/Fonts.h"
 
+#include "platform/FontFiles.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cctype>
 
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
@@ -14,142 +14,27 @@ namespace fonts {
 
 namespace {
 
-// Where Debian's fonts-wine package installs its faces; fontconfig does not
-// index that folder by default.
-constexpr const char* kFaceFolder = "/usr/share/wine/fonts";
-
-// The program's own configuration: the faces of that folder alone, with the
-// selection rules of Debian's configuration (faces that cannot scale are
-// rejected) except that the one "MS Sans Serif" file there, a TrueType file
-// holding bitmap strikes only, is accepted by name (its other formats stay
-// rejected). Font caches are those of the system, so nothing is scanned.
-// Looking up the window's faces here spares reading the system's
-// configuration (some sixty files) at start-up; a family that is not in the
-// folder is looked up through the system's configuration, which also knows
-// that folder, so that any sans face stands in for it.
-std::string OwnConfig() {
-  return std::string(R"(<?xml version="1.0"?>
-<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
-<fontconfig>
-  <dir>)") + kFaceFolder + R"(</dir>
-  <cachedir>/var/cache/fontconfig</cachedir>
-  <cachedir prefix="xdg">fontconfig</cachedir>
-  <cachedir>~/.fontconfig</cachedir>
-  <selectfont>
-    <rejectfont>
-      <pattern><patelt name="scalable"><bool>false</bool></patelt></pattern>
-    </rejectfont>
-  </selectfont>
-</fontconfig>
-)";
-}
-
-// Added to both configurations.
-constexpr const char* kAcceptConfig = R"(<?xml version="1.0"?>
-<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
-<fontconfig>
-  <selectfont>
-    <acceptfont>
-      <pattern>
-        <patelt name="family"><string>MS Sans Serif</string></patelt>
-        <patelt name="fontformat"><string>TrueType</string></patelt>
-      </pattern>
-    </acceptfont>
-  </selectfont>
-</fontconfig>
-)";
-
 // The character height when a font asks for height 0.
 constexpr int kDefaultEmPixels = 11;
-
-struct Match {
-  std::string file;
-  int index = 0;
-};
-
-const FcChar8* Text(const char* text) { return reinterpret_cast<const FcChar8*>(text); }
-
-bool sameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 class Engine {
  public:
   Engine() {
     if (FT_Init_FreeType(&library_) != 0) library_ = nullptr;
-    own_ = FcConfigCreate();
-    if (own_ && (!FcConfigParseAndLoadFromMemory(own_, Text(OwnConfig().c_str()), FcFalse) ||
-                 !FcConfigParseAndLoadFromMemory(own_, Text(kAcceptConfig), FcFalse) || !FcConfigBuildFonts(own_))) {
-      FcConfigDestroy(own_);
-      own_ = nullptr;
-    }
   }
   ~Engine() {
     instances.clear();
     if (library_) FT_Done_FreeType(library_);
-    if (own_) FcConfigDestroy(own_);
-    if (system_) FcConfigDestroy(system_);
   }
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
   FT_Library library() const { return library_; }
 
-  // The best face of the family in the program's folder, else (the family is
-  // not installed there) the best face through the system's configuration,
-  // which is any sans face when the family is not installed at all. Empty
-  // file when none.
-  Match Find(const std::string& family, bool bold, bool italic) {
-    Match match;
-    if (own_ && Lookup(own_, family, nullptr, bold, italic, match)) return match;
-    if (!system_) {
-      system_ = FcInitLoadConfigAndFonts();
-      if (system_) {
-        FcConfigParseAndLoadFromMemory(system_, Text(kAcceptConfig), FcFalse);
-        FcConfigAppFontAddDir(system_, Text(kFaceFolder));
-      }
-    }
-    if (system_) Lookup(system_, family, "sans-serif", bold, italic, match);
-    return match;
-  }
-
   std::vector<std::unique_ptr<FontInstance>> instances;
 
  private:
-  // The best match in config for family (then fallback, when given). Without
-  // a fallback only a face of that very family counts (true).
-  static bool Lookup(FcConfig* config, const std::string& family, const char* fallback, bool bold, bool italic,
-                     Match& match) {
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, Text(family.c_str()));
-    if (fallback) FcPatternAddString(pattern, FC_FAMILY, Text(fallback));
-    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcConfigSubstitute(config, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* found = FcFontMatch(config, pattern, &result);
-    bool matched = false;
-    if (found) {
-      FcChar8* name = nullptr;
-      for (int i = 0; !matched && FcPatternGetString(found, FC_FAMILY, i, &name) == FcResultMatch; ++i)
-        matched = fallback || sameName(reinterpret_cast<const char*>(name), family);
-      FcChar8* file = nullptr;
-      if (matched && FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch && file) {
-        match.file = reinterpret_cast<const char*>(file);
-        FcPatternGetInteger(found, FC_INDEX, 0, &match.index);
-      }
-      FcPatternDestroy(found);
-    }
-    FcPatternDestroy(pattern);
-    return matched;
-  }
-
   FT_Library library_ = nullptr;
-  FcConfig* own_ = nullptr;     // the program's folder
-  FcConfig* system_ = nullptr;  // the system's configuration, read on first need
 };
 
 Engine& engine() {
@@ -183,9 +68,9 @@ struct FontInstance::Face {
 FontInstance::FontInstance(const std::string& name, int height, bool bold, bool italic)
     : name_(name), height_(height), bold_(bold), italic_(italic), face_(std::make_unique<Face>()) {
   Engine& e = engine();
-  const Match match = e.Find(name, bold, italic);
+  const platform::FontFile match = platform::FindFontFile(name, bold, italic);
   FT_Face face = nullptr;
-  if (e.library() && !match.file.empty() && FT_New_Face(e.library(), match.file.c_str(), match.index, &face) != 0)
+  if (e.library() && !match.path.empty() && FT_New_Face(e.library(), match.path.c_str(), match.index, &face) != 0)
     face = nullptr;
   if (!face) {
     const int em = height < 0 ? -height : (height > 0 ? height : kDefaultEmPixels);
@@ -194,7 +79,7 @@ FontInstance::FontInstance(const std::string& name, int height, bool bold, bool 
     return;
   }
   face_->face = face;
-  fileName_ = match.file;
+  fileName_ = match.path;
   family_ = face->family_name ? face->family_name : "";
   // What the face itself lacks is simulated (fontconfig's match reports the
   // requested weight for a face it would embolden).
@@ -238,7 +123,7 @@ FontInstance::FontInstance(const std::string& name, int height, bool bold, bool 
 FontInstance::~FontInstance() = default;
 
 bool FontInstance::Matches(const std::string& name, int height, bool bold, bool italic) const {
-  return height == height_ && bold == bold_ && italic == italic_ && sameName(name, name_);
+  return height == height_ && bold == bold_ && italic == italic_ && platform::SameFamilyName(name, name_);
 }
 
 void FontInstance::Render(unsigned char ch) {

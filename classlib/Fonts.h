@@ -1,9 +1,10 @@
 // The faces and glyphs the canvas draws text with.
 //
-// Faces are found through fontconfig: the faces of Debian's fonts-wine
-// package (Tahoma, Tahoma Bold, MS Sans Serif) from their folder, which the
-// program adds to its own fontconfig configuration on first use, and any sans
-// face when a family is missing. FreeType renders them: scalable faces as
+// Faces are found by the platform (platform/FontFiles.h): on Linux the faces
+// of Debian's fonts-wine package (Tahoma, Tahoma Bold, MS Sans Serif) through
+// fontconfig, on Windows the same families in the Windows fonts folder or the
+// program's own folder, and any sans face when a family is missing. FreeType
+// renders them: scalable faces as
 // hinted, anti-aliased outlines; faces that hold only bitmap strikes (MS Sans
 // Serif) at the strike nearest in size, crisp. A bold request on a face
 // without a bold version is emboldened by one pixel.

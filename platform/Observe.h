@@ -1,6 +1,8 @@
 // What a person would see and hear of the program, for tests and tools on
 // Linux. Not part of the Windows interface and never included by portable
-// code: only tests, tools and the platform itself use it.
+// code: only tests, tools and the platform itself use it. On Windows only
+// writePng exists: tests there observe the program from outside (its files,
+// the server's log, the window's pixels on the display).
 //
 // Besides the in-process records, setting the environment variable
 // WIN32_PLATFORM_TRACE to a file name makes the platform append one line per

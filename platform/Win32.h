@@ -15,9 +15,24 @@
 
 #if defined(_WIN32)
 
+// The headers' min and max macros would break std::min and std::max.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+
 #include <winsock.h>
 #include <windows.h>
 #include <shellapi.h>
+
+// The headers map generic-text names to their ANSI or wide function by macro,
+// and three of them are names of the class library: TCanvas::DrawText,
+// TCanvas::TextOut and DeleteFile. The macros would rename those in the
+// translation units that include this header and leave them alone in the
+// others. The program speaks ANSI byte strings and calls the A functions by
+// their full names, so it needs none of the generic names.
+#undef DrawText
+#undef TextOut
+#undef DeleteFile
 
 #else
 
@@ -233,13 +248,13 @@ constexpr UINT ICON_BIG = 1;
 constexpr DWORD BI_RGB = 0;
 constexpr UINT DIB_RGB_COLORS = 0;
 
-// System menu commands and menu flags.
-constexpr UINT SC_SIZE = 0xF000;
-constexpr UINT SC_MOVE = 0xF010;
-constexpr UINT SC_MINIMIZE = 0xF020;
-constexpr UINT SC_MAXIMIZE = 0xF030;
-constexpr UINT SC_CLOSE = 0xF060;
-constexpr UINT SC_RESTORE = 0xF120;
+// System menu commands (int, as the system's headers have them) and menu flags.
+constexpr int SC_SIZE = 0xF000;
+constexpr int SC_MOVE = 0xF010;
+constexpr int SC_MINIMIZE = 0xF020;
+constexpr int SC_MAXIMIZE = 0xF030;
+constexpr int SC_CLOSE = 0xF060;
+constexpr int SC_RESTORE = 0xF120;
 constexpr UINT MF_BYCOMMAND = 0x0000;
 constexpr UINT MF_BYPOSITION = 0x0400;
 

@@ -9,10 +9,10 @@
 #include <string_view>
 
 std::int32_t TFtpClient::ExtractTransferSize(const std::string& line) {
-  const std::size_t byte = UpperCase(line).find("BYTE");
-  if (byte == std::string::npos) return 0;
+  const std::size_t bytesWord = UpperCase(line).find("BYTE");
+  if (bytesWord == std::string::npos) return 0;
   auto isDigit = [&](std::size_t i) { return line[i] >= '0' && line[i] <= '9'; };
-  std::size_t end = byte;  // one past the last digit of the run
+  std::size_t end = bytesWord;  // one past the last digit of the run
   while (end > 0 && !isDigit(end - 1)) --end;
   if (end == 0) return 0;
   std::size_t begin = end;

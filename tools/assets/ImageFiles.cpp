@@ -92,6 +92,66 @@ std::vector<std::uint8_t> EncodeProgressiveJpeg(const RgbImage& image, int lumaS
   return bytes;
 }
 
+namespace {
+
+void PutLittleEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// An icon image: BITMAPINFOHEADER (height doubled for the mask), the pixels
+// as blue, green, red, alpha from the bottom row up, then the mask (1 where
+// fully transparent) in rows padded to 32 bits.
+std::vector<std::uint8_t> IconBitmap(const RgbaImage& image) {
+  std::vector<std::uint8_t> out;
+  const int maskStride = (image.width + 31) / 32 * 4;
+  PutLittleEndian(out, 40, 4);
+  PutLittleEndian(out, static_cast<std::uint32_t>(image.width), 4);
+  PutLittleEndian(out, static_cast<std::uint32_t>(image.height * 2), 4);
+  PutLittleEndian(out, 1, 2);   // planes
+  PutLittleEndian(out, 32, 2);  // bits per pixel
+  PutLittleEndian(out, 0, 4);   // BI_RGB
+  PutLittleEndian(out, static_cast<std::uint32_t>(image.width * image.height * 4 + maskStride * image.height), 4);
+  for (int i = 0; i < 4; ++i) PutLittleEndian(out, 0, 4);
+  for (int y = image.height - 1; y >= 0; --y)
+    for (int x = 0; x < image.width; ++x) {
+      const std::uint8_t* p = &image.rgba[static_cast<std::size_t>((y * image.width + x) * 4)];
+      out.insert(out.end(), {p[2], p[1], p[0], p[3]});
+    }
+  for (int y = image.height - 1; y >= 0; --y) {
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(maskStride), 0);
+    for (int x = 0; x < image.width; ++x)
+      if (image.rgba[static_cast<std::size_t>((y * image.width + x) * 4 + 3)] == 0)
+        row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+    out.insert(out.end(), row.begin(), row.end());
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeIco(const std::vector<RgbaImage>& images) {
+  std::vector<std::uint8_t> out;
+  PutLittleEndian(out, 0, 2);  // reserved
+  PutLittleEndian(out, 1, 2);  // an icon, not a cursor
+  PutLittleEndian(out, static_cast<std::uint32_t>(images.size()), 2);
+  std::vector<std::vector<std::uint8_t>> bitmaps;
+  for (const RgbaImage& image : images) bitmaps.push_back(IconBitmap(image));
+  std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * images.size());
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    out.push_back(static_cast<std::uint8_t>(images[i].width & 0xFF));  // 0 means 256
+    out.push_back(static_cast<std::uint8_t>(images[i].height & 0xFF));
+    out.push_back(0);  // no palette
+    out.push_back(0);
+    PutLittleEndian(out, 1, 2);   // planes
+    PutLittleEndian(out, 32, 2);  // bits per pixel
+    PutLittleEndian(out, static_cast<std::uint32_t>(bitmaps[i].size()), 4);
+    PutLittleEndian(out, offset, 4);
+    offset += static_cast<std::uint32_t>(bitmaps[i].size());
+  }
+  for (const std::vector<std::uint8_t>& bitmap : bitmaps) out.insert(out.end(), bitmap.begin(), bitmap.end());
+  return out;
+}
+
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -29,6 +29,11 @@ std::vector<std::uint8_t> EncodePng(const RgbaImage& image);
 // Throws std::runtime_error on failure.
 std::vector<std::uint8_t> EncodeProgressiveJpeg(const RgbImage& image, int lumaScale, int chromaScale);
 
+// A Windows icon file holding the images (each at most 256 pixels square) as
+// 32-bit device-independent bitmaps with their transparency masks, the form
+// every Windows version reads.
+std::vector<std::uint8_t> EncodeIco(const std::vector<RgbaImage>& images);
+
 // Throws std::runtime_error when the file cannot be written.
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 

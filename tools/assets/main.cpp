@@ -85,10 +85,14 @@ int main(int argc, char** argv) {
       icons.push_back(ListIcon(i));
       WriteFile(out + "/list" + std::to_string(i) + ".png", EncodePng(icons.back()));
     }
+    std::vector<RgbaImage> windowIcons;
     for (int size : {16, 32, 48}) {
-      icons.push_back(WindowIcon(size));
-      WriteFile(out + "/icon" + std::to_string(size) + ".png", EncodePng(icons.back()));
+      windowIcons.push_back(WindowIcon(size));
+      WriteFile(out + "/icon" + std::to_string(size) + ".png", EncodePng(windowIcons.back()));
     }
+    // The Windows program's icon resource.
+    WriteFile(out + "/merindo-launcher.ico", EncodeIco(windowIcons));
+    icons.insert(icons.end(), windowIcons.begin(), windowIcons.end());
 
     const TextMeasure measure(kMemoFontFile, kMemoFontHeight);
     std::string notice;

@@ -1,0 +1,49 @@
+# The Windows build's tests of the program (included by CMakeLists.txt).
+
+# The program as a Windows user receives it, checked on this side: a GUI
+# executable of the build's architecture that imports only Windows system
+# DLLs and carries its icon and version information.
+add_test(NAME windows.executable
+  COMMAND ${CMAKE_COMMAND} -DEXECUTABLE=$<TARGET_FILE:merindo-launcher> -DOBJDUMP=${CMAKE_OBJDUMP}
+          -DARCHITECTURE=${CMAKE_SYSTEM_PROCESSOR} -P ${CMAKE_CURRENT_SOURCE_DIR}/CheckWindowsExecutable.cmake)
+
+if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  return()
+endif()
+
+# The window's pieces that need no server, and the version-file rule.
+launcher_test(app_tests
+  SOURCES
+    BrontelFormTest.cpp
+    VersionFileTest.cpp
+  DEPENDS app)
+
+# The launcher exactly as built, end to end under wine64: each run in a
+# network namespace of its own with a Wine prefix of its own, beside the
+# scripted FTP server on port 21. The product it starts is a Windows program
+# of the tests that records where it ran.
+add_executable(windows-test-product WIN32 windows_product/main.c)
+set_target_properties(windows-test-product PROPERTIES C_STANDARD 11)
+launcher_python_test(windows.e2e.launcher MODULE test_windows_launcher
+  ENVIRONMENT LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher>
+              LAUNCHER_TEST_PRODUCT=$<TARGET_FILE:windows-test-product>
+              LAUNCHER_HOST=${LAUNCHER_PROFILE_B_HOST}
+              LAUNCHER_USER=${LAUNCHER_PROFILE_B_USER}
+              LAUNCHER_PASSWORD=${LAUNCHER_PROFILE_B_PASSWORD}
+              LAUNCHER_ROOT=${LAUNCHER_PROFILE_B_ROOT}
+              WINE_RUN=${PROJECT_SOURCE_DIR}/tests/support/wine-run)
+set_tests_properties(windows.e2e.launcher PROPERTIES TIMEOUT 900)
+
+# The window under Wine on a display of its own, against the Linux build's
+# rendering of the same state: LAUNCHER_LINUX_RENDER names the Linux build's
+# render-main-window (scripts/test passes it); without it the test skips.
+set(LAUNCHER_LINUX_RENDER "" CACHE FILEPATH "The Linux build's tests/support/render-main-window")
+launcher_python_test(windows.e2e.window MODULE test_windows_window
+  ENVIRONMENT LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher>
+              LAUNCHER_HOST=${LAUNCHER_PROFILE_B_HOST}
+              LAUNCHER_USER=${LAUNCHER_PROFILE_B_USER}
+              LAUNCHER_PASSWORD=${LAUNCHER_PROFILE_B_PASSWORD}
+              LAUNCHER_ROOT=${LAUNCHER_PROFILE_B_ROOT}
+              RENDER_MAIN_WINDOW=${LAUNCHER_LINUX_RENDER}
+              WINE_RUN=${PROJECT_SOURCE_DIR}/tests/support/wine-run)
+set_tests_properties(windows.e2e.window PROPERTIES TIMEOUT 300)
