@@ -11,17 +11,15 @@
 #include <cstddef>
 #include <cstring>
 
-// RemoteAddress and WSAData are handed to Windows sockets as they are.
+// RemoteAddress is handed to Windows sockets as it is.
 static_assert(sizeof(TSockAddrIn) == sizeof(sockaddr_in));
 static_assert(offsetof(TSockAddrIn, sin_port) == offsetof(sockaddr_in, sin_port));
 static_assert(offsetof(TSockAddrIn, sin_addr) == offsetof(sockaddr_in, sin_addr));
 static_assert(offsetof(TSockAddrIn, sin_zero) == offsetof(sockaddr_in, sin_zero));
-static_assert(sizeof(TWSAData) == sizeof(WSADATA));
-static_assert(offsetof(TWSAData, szDescription) == offsetof(WSADATA, szDescription));
-static_assert(offsetof(TWSAData, szSystemStatus) == offsetof(WSADATA, szSystemStatus));
-static_assert(offsetof(TWSAData, iMaxSockets) == offsetof(WSADATA, iMaxSockets));
-static_assert(offsetof(TWSAData, iMaxUdpDg) == offsetof(WSADATA, iMaxUdpDg));
-static_assert(offsetof(TWSAData, lpVendorInfo) == offsetof(WSADATA, lpVendorInfo));
+// WSAData is copied field by field: 64-bit Windows orders WSADATA's fields
+// otherwise than 32-bit Windows does.
+static_assert(sizeof(TWSAData::szDescription) == sizeof(WSADATA::szDescription));
+static_assert(sizeof(TWSAData::szSystemStatus) == sizeof(WSADATA::szSystemStatus));
 static_assert(kSocketMessage == WM_USER + 101 && kSocketAsyncMessage == WM_USER + 102);
 static_assert(kSocketEventMask == (FD_READ | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE));
 
@@ -129,7 +127,15 @@ void TTcpSocket::InitWinsock() {
   ++gStartupCount;
   try {
     if (gStartupCount == 1) {
-      WSAStartup(MAKEWORD(1, 1), reinterpret_cast<WSADATA*>(&WSAData));
+      WSADATA started{};
+      WSAStartup(MAKEWORD(1, 1), &started);
+      WSAData.wVersion = started.wVersion;
+      WSAData.wHighVersion = started.wHighVersion;
+      std::memcpy(WSAData.szDescription, started.szDescription, sizeof WSAData.szDescription);
+      std::memcpy(WSAData.szSystemStatus, started.szSystemStatus, sizeof WSAData.szSystemStatus);
+      WSAData.iMaxSockets = started.iMaxSockets;
+      WSAData.iMaxUdpDg = started.iMaxUdpDg;
+      WSAData.lpVendorInfo = started.lpVendorInfo;
       auto version = [](std::uint16_t v) { return IntToStr(HIBYTE(v)) + "." + IntToStr(LOBYTE(v)); };
       WSAInfo->Add("Version= " + version(WSAData.wVersion));
       WSAInfo->Add("High Version= " + version(WSAData.wHighVersion));

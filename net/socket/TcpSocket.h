@@ -97,7 +97,8 @@ struct TSockAddrIn {
   char sin_zero[8];
 };
 
-// The Windows sockets start-up record, laid out as the platform's WSADATA.
+// The Windows sockets start-up record: the fields of the platform's WSADATA
+// in the order of 32-bit Windows.
 struct TWSAData {
   std::uint16_t wVersion;
   std::uint16_t wHighVersion;

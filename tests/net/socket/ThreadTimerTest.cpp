@@ -22,7 +22,7 @@ TEST(TThreadTimer, StartsEnabledWithASecondAndRunsOnlyWithAHandler) {
   ASSERT_NE(timer.WindowHandle(), nullptr);
   EXPECT_FALSE(KillTimer(timer.WindowHandle(), 1));  // no handler yet, so no window timer
   WNDCLASSA wc{};
-  EXPECT_TRUE(GetClassInfoA(nullptr, "TmrWindowClass", &wc));
+  EXPECT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "TmrWindowClass", &wc));
 }
 
 TEST(TThreadTimer, SettingEnabledToItsValueDoesNothingButSettingOnTimerAlwaysRestarts) {
