@@ -234,9 +234,11 @@ void TForm::CopyToWindow(void* dc, const TRect& area) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  // The source's y counts from the surface's bottom row up, even for rows
+  // stored top-down.
   SetDIBitsToDevice(static_cast<HDC>(dc), r.Left, r.Top, static_cast<DWORD>(r.Width()),
-                    static_cast<DWORD>(r.Height()), r.Left, r.Top, 0, static_cast<UINT>(surface->Height()),
-                    surface->Bits(), &info, DIB_RGB_COLORS);
+                    static_cast<DWORD>(r.Height()), r.Left, surface->Height() - r.Bottom, 0,
+                    static_cast<UINT>(surface->Height()), surface->Bits(), &info, DIB_RGB_COLORS);
 }
 
 void TForm::SurfaceChanged(const TRect& area) {

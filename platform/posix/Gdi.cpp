@@ -68,9 +68,11 @@ int WINAPI SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD he
   if (dibWidth <= 0 || dibHeight <= 0 || clientW <= 0 || clientH <= 0) return 0;
   const auto need = static_cast<std::size_t>(clientW) * static_cast<std::size_t>(clientH);
   if (w->pixels.size() != need) w->pixels.assign(need, 0xFF000000u);
-  // The source rectangle, from the top of the DIB.
+  // The source rectangle, from the top of the DIB. Windows measures ySrc
+  // from the DIB's last scan line upwards whichever way its rows are stored,
+  // a top-down DIB included.
   int sx = xSrc;
-  int sy = topDown ? ySrc : dibHeight - ySrc - static_cast<int>(height);
+  int sy = dibHeight - ySrc - static_cast<int>(height);
   int dx = xDest;
   int dy = yDest;
   int cw = static_cast<int>(std::min<DWORD>(width, 0x7FFFFFFF));

@@ -8,10 +8,15 @@ picture is taken: the window then shows the state before the connection.
 The picture comes from outside (`xwd` of the screen); the client area is
 found in it and compared, pixel by pixel, with the stored window painted in
 that state by the Linux build's render-main-window (RENDER_MAIN_WINDOW).
+The prefix has the system colours of a standard Windows desktop, which the
+Linux platform reports too: Wine's own scheme paints the button faces 245
+instead of 240, their shadows 166 instead of 160 and the dark shadows 106
+instead of 105, and everything drawn in those colours would differ by that.
 With SCREENSHOTS_DIR set the screen and the rendering are kept there.
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -33,6 +38,12 @@ KEEP = os.environ.get("SCREENSHOTS_DIR", "")
 TITLE = "Cavenor S.R.L. Software Update"
 WIDTH, HEIGHT = 592, 256
 WAIT = 60.0
+
+# The system colours the window draws with, as a standard Windows desktop
+# has them (GetSysColor on the Linux platform).
+STANDARD_COLOURS = {"ButtonFace": "240 240 240", "ButtonShadow": "160 160 160", "ButtonDkShadow": "105 105 105",
+                    "ButtonLight": "227 227 227", "ButtonHilight": "255 255 255", "GrayText": "109 109 109",
+                    "Window": "255 255 255", "WindowText": "0 0 0", "ButtonText": "0 0 0"}
 
 
 def wait_for(condition, timeout=WAIT, step=0.1):
@@ -76,9 +87,13 @@ class WindowsWindowPicture(unittest.TestCase):
         (self.site / ROOT / "Merindo" / "Versione.Txt").write_bytes(b"1.0\r\n")
         (self.work / "VersioneAttuale.Txt").write_bytes(b"1.0\r\n")
         copy_prefix(template_prefix(), self.prefix)
-        # Wine's X11 driver in this prefix: the window goes to the display.
+        # Wine's X11 driver in this prefix (the window goes to the display),
+        # and the standard colours.
         user = self.prefix / "user.reg"
-        user.write_text(user.read_text().replace('"Graphics"="null"', '"Graphics"="x11"'))
+        hive = user.read_text().replace('"Graphics"="null"', '"Graphics"="x11"')
+        for name, rgb in STANDARD_COLOURS.items():
+            hive = re.sub(r'(\[Control Panel\\\\Colors\][^\[]*?"%s"=)"[0-9 ]*"' % name, r'\1"%s"' % rgb, hive, count=1)
+        user.write_text(hive)
         self.proc = None
 
     def tearDown(self):

@@ -1,5 +1,6 @@
-"""Reads what `xwd -root -silent` writes of a TrueColor screen (32 bits a
-pixel, Z format) into a pngread.Picture, with the standard library only."""
+"""Reads what `xwd -root -silent` writes of a TrueColor screen (24 or 32
+bits a pixel, Z format) into a pngread.Picture, with the standard library
+only."""
 
 import struct
 
@@ -16,17 +17,20 @@ def _shift(mask):
 
 def parse(data):
     header = dict(zip(_FIELDS, struct.unpack(">25I", data[:100])))
-    if header["format"] != 2 or header["bits_per_pixel"] != 32:
-        raise ValueError("only 32-bit Z-format screens")
+    if header["format"] != 2 or header["bits_per_pixel"] not in (24, 32):
+        raise ValueError("only 24- or 32-bit Z-format screens, not format %d at %d bits" %
+                         (header["format"], header["bits_per_pixel"]))
     at = header["header_size"] + 12 * header["ncolors"]
-    order = "<" if header["byte_order"] == 0 else ">"
+    order = "little" if header["byte_order"] == 0 else "big"
+    size = header["bits_per_pixel"] // 8
     width, height, stride = header["width"], header["height"], header["bytes_per_line"]
     masks = [header["red_mask"], header["green_mask"], header["blue_mask"]]
     shifts = [_shift(m) for m in masks]
     rows = []
     for y in range(height):
-        line = struct.unpack_from("%s%dI" % (order, width), data, at + y * stride)
-        rows.append([tuple((p & m) >> s for m, s in zip(masks, shifts)) for p in line])
+        line = data[at + y * stride:at + y * stride + width * size]
+        pixels = (int.from_bytes(line[x:x + size], order) for x in range(0, width * size, size))
+        rows.append([tuple((p & m) >> s for m, s in zip(masks, shifts)) for p in pixels])
     return Picture(width, height, rows)
 
 
