@@ -311,8 +311,8 @@ TEST_F(DisplayTest, TheLaunchersWindowOffersTheMinimiseButtonAlone) {
   // Its style has a single border, a system menu and a minimise box; its
   // system menu loses every window command before it is shown.
   HMENU menu = GetSystemMenu(hwnd, FALSE);
-  for (UINT command : {SC_MAXIMIZE, SC_MINIMIZE, SC_RESTORE, 0u, SC_SIZE, SC_CLOSE, SC_MOVE})
-    DeleteMenu(menu, command, MF_BYCOMMAND);
+  for (int command : {SC_MAXIMIZE, SC_MINIMIZE, SC_RESTORE, 0, SC_SIZE, SC_CLOSE, SC_MOVE})
+    DeleteMenu(menu, static_cast<UINT>(command), MF_BYCOMMAND);
   ShowAndWaitForTheScreen();
   const ::Window w = x.find(title);
   EXPECT_TRUE(HintsBecome(x, w, kMinimize, kBorder | kTitle | kMenuButton | kMinimizeButton));
