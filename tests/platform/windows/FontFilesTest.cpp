@@ -23,6 +23,7 @@ std::string ProgramFolder() {
   return FolderOf(std::string(buffer, length));
 }
 
+// Tahoma is in both folders (the build puts a copy beside the program).
 TEST(WindowsFontFiles, TheFontsFolderComesFirst) {
   EXPECT_EQ(FolderOf(platform::FindFontFile("Tahoma", false, false).path), WindowsFontsFolder());
 }
