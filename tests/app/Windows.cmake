@@ -24,14 +24,15 @@ launcher_test(app_tests
 # of the tests that records where it ran.
 add_executable(windows-test-product WIN32 windows_product/main.c)
 set_target_properties(windows-test-product PROPERTIES C_STANDARD 11)
-launcher_python_test(windows.e2e.launcher MODULE test_windows_launcher
-  ENVIRONMENT LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher>
-              LAUNCHER_TEST_PRODUCT=$<TARGET_FILE:windows-test-product>
-              LAUNCHER_HOST=${LAUNCHER_PROFILE_B_HOST}
-              LAUNCHER_USER=${LAUNCHER_PROFILE_B_USER}
-              LAUNCHER_PASSWORD=${LAUNCHER_PROFILE_B_PASSWORD}
-              LAUNCHER_ROOT=${LAUNCHER_PROFILE_B_ROOT}
-              WINE_RUN=${PROJECT_SOURCE_DIR}/tests/support/wine-run)
+set(windows_e2e_environment
+    LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher>
+    LAUNCHER_TEST_PRODUCT=$<TARGET_FILE:windows-test-product>
+    LAUNCHER_HOST=${LAUNCHER_PROFILE_B_HOST}
+    LAUNCHER_USER=${LAUNCHER_PROFILE_B_USER}
+    LAUNCHER_PASSWORD=${LAUNCHER_PROFILE_B_PASSWORD}
+    LAUNCHER_ROOT=${LAUNCHER_PROFILE_B_ROOT}
+    WINE_RUN=${PROJECT_SOURCE_DIR}/tests/support/wine-run)
+launcher_python_test(windows.e2e.launcher MODULE test_windows_launcher ENVIRONMENT ${windows_e2e_environment})
 set_tests_properties(windows.e2e.launcher PROPERTIES TIMEOUT 900)
 
 # The window under Wine on a display of its own, against the Linux build's
@@ -39,11 +40,5 @@ set_tests_properties(windows.e2e.launcher PROPERTIES TIMEOUT 900)
 # render-main-window (scripts/test passes it); without it the test skips.
 set(LAUNCHER_LINUX_RENDER "" CACHE FILEPATH "The Linux build's tests/support/render-main-window")
 launcher_python_test(windows.e2e.window MODULE test_windows_window
-  ENVIRONMENT LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher>
-              LAUNCHER_HOST=${LAUNCHER_PROFILE_B_HOST}
-              LAUNCHER_USER=${LAUNCHER_PROFILE_B_USER}
-              LAUNCHER_PASSWORD=${LAUNCHER_PROFILE_B_PASSWORD}
-              LAUNCHER_ROOT=${LAUNCHER_PROFILE_B_ROOT}
-              RENDER_MAIN_WINDOW=${LAUNCHER_LINUX_RENDER}
-              WINE_RUN=${PROJECT_SOURCE_DIR}/tests/support/wine-run)
+  ENVIRONMENT ${windows_e2e_environment} RENDER_MAIN_WINDOW=${LAUNCHER_LINUX_RENDER})
 set_tests_properties(windows.e2e.window PROPERTIES TIMEOUT 300)

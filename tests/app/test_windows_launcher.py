@@ -14,7 +14,6 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 from pathlib import Path
@@ -22,7 +21,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
-from test_launcher import COMPANION_BYTES, LIBRARY_BYTES  # noqa: E402
+from test_launcher import COMPANION_BYTES, LIBRARY_BYTES, LauncherRun  # noqa: E402
 
 WINE_RUN = os.environ.get("WINE_RUN", "")
 TEST_PRODUCT = os.environ.get("LAUNCHER_TEST_PRODUCT", "")
@@ -53,36 +52,20 @@ def copy_prefix(template, prefix):
         shutil.copy2(template / hive.name, hive)
 
 
-class WineLauncherRun:
-    """One run: working folder, served site, Wine prefix, results."""
+class WineLauncherRun(LauncherRun):
+    """One run under Wine: LauncherRun's folders and site, a Wine prefix of
+    its own, and the test product as served and as installed."""
 
     def __init__(self, test):
-        self.test = test
-        self.tmp = Path(tempfile.mkdtemp(prefix="launcher-wine-e2e."))
-        self.work = self.tmp / "work"
-        self.site = self.tmp / "site"
+        super().__init__(test)
         self.prefix = self.tmp / "prefix"
-        self.work.mkdir()
-        (self.site / ROOT / "Merindo").mkdir(parents=True)
         copy_prefix(template_prefix(), self.prefix)
-        self.result = None
         self.served = product(b"served")
         self.installed = product(b"installed")
 
-    def close(self):
-        shutil.rmtree(self.tmp, ignore_errors=True)
-
-    def serve(self, name, data):
-        (self.site / ROOT / "Merindo" / name).write_bytes(data)
-
     def serve_release(self, version=b"1.0\r\n2.0\r\n"):
-        self.serve("Versione.Txt", version)
+        super().serve_release(version)
         self.serve(PRODUCT, self.served)
-        self.serve(COMPANION, COMPANION_BYTES)
-        self.serve(LIBRARY, LIBRARY_BYTES)
-
-    def local(self, name, data):
-        (self.work / name).write_bytes(data)
 
     def run(self, ns, timeout=120):
         env = dict(os.environ, WINEPREFIX=str(self.prefix))

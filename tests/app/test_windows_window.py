@@ -30,6 +30,7 @@ import pngread  # noqa: E402
 import xwdread  # noqa: E402
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, HOST, PASSWORD, ROOT, USER  # noqa: E402
+from test_window_screens import wait_for  # noqa: E402
 from test_windows_launcher import WINE_RUN, copy_prefix, template_prefix  # noqa: E402
 from xvfb import Xvfb  # noqa: E402
 
@@ -44,15 +45,6 @@ WAIT = 60.0
 STANDARD_COLOURS = {"ButtonFace": "240 240 240", "ButtonShadow": "160 160 160", "ButtonDkShadow": "105 105 105",
                     "ButtonLight": "227 227 227", "ButtonHilight": "255 255 255", "GrayText": "109 109 109",
                     "Window": "255 255 255", "WindowText": "0 0 0", "ButtonText": "0 0 0"}
-
-
-def wait_for(condition, timeout=WAIT, step=0.1):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(step)
-    return condition()
 
 
 def row_bytes(row):
