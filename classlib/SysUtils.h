@@ -44,8 +44,13 @@ class EOutOfResources : public Exception {
   using Exception::Exception;
 };
 
-// printf-style formatting into a byte string.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// printf-style formatting into a byte string, C99's conversions included
+// (%zu, %llu). The build names the compiler's check for them when the C
+// library's own printf is not that (mingw-w64: gnu_printf).
+#ifndef LAUNCHER_PRINTF_FORMAT
+#define LAUNCHER_PRINTF_FORMAT printf
+#endif
+std::string Format(const char* format, ...) __attribute__((format(LAUNCHER_PRINTF_FORMAT, 1, 2)));
 
 std::string IntToStr(std::int64_t value);
 

@@ -1,7 +1,7 @@
 // Where the face files the canvas draws with are found. One declaration, one
 // implementation per system: on Linux through fontconfig (platform/posix), on
 // Windows in the Windows fonts folder and then the program's own folder
-// (platform/windows). Portable code, no system header: the class library
+// (platform/win32). Portable code, no system header: the class library
 // opens the file with FreeType itself.
 #pragma once
 
