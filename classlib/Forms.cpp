@@ -78,6 +78,14 @@ WindowStyle styleOf(TBorderStyle border, TBorderIcons icons) {
   return s;
 }
 
+// Whether the window's system menu has the command.
+bool SystemMenuOffers(HWND hwnd, UINT command) {
+  HMENU menu = GetSystemMenu(hwnd, FALSE);
+  for (int i = 0; i < GetMenuItemCount(menu); ++i)
+    if (GetMenuItemID(menu, i) == command) return true;
+  return false;
+}
+
 // The window's outer size for a client size.
 RECT windowRect(const RECT& client, const WindowStyle& s) {
   RECT r = client;
@@ -206,6 +214,12 @@ std::intptr_t TForm::WndProc(unsigned message, std::uintptr_t wParam, std::intpt
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_SYSCOMMAND:
+      // A window without Close in its system menu cannot be closed by the
+      // command either (Alt+F4, or one sent by another program): the
+      // system's own handling does not look at the menu.
+      if ((wParam & 0xFFF0) == SC_CLOSE && !SystemMenuOffers(handle_, SC_CLOSE)) return 0;
+      return DefWindowProcA(handle_, message, wParam, lParam);
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) {
         syncing_ = true;

@@ -165,7 +165,7 @@ void TTcpSocket::InitWinsock() {
   }
 }
 
-void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t /*socket*/, std::intptr_t lParam) {
   try {
     Succeeded = WSAGETSELECTERROR(lParam) == 0;
     if (msg == kSocketMessage) {
@@ -186,9 +186,10 @@ void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t wParam, std::i
           }
           break;
         case FD_CLOSE:
-          // With unread data the reader meets the end of the stream itself.
+          // The system tells of a graceful close only once the bytes before it
+          // were read; should some still wait, the reader meets the end of the
+          // stream itself.
           if (!DataAvailable()) RequestCloseSocket();
-          else if (wParam == SocketHandle) peerClosed_ = true;
           break;
         default:
           break;
@@ -250,7 +251,6 @@ void TTcpSocket::Connect() {
   StatusMessage(8, "Connecting");
   Canceled = false;
   if (Connected) throw ESockError("Already connected");
-  peerClosed_ = false;
   int retries = 0;
   for (;;) {
     try {
@@ -320,7 +320,6 @@ void TTcpSocket::CheckConnection() {
 void TTcpSocket::RequestCloseSocket() {
   StatusMessage(4, "Request Close Socket");
   Connected = false;
-  peerClosed_ = false;
   if (SocketHandle == kNoSocket) return;
   if (closesocket(SocketHandle) == SOCKET_ERROR) {
     std::string text;

@@ -43,8 +43,6 @@
 //   ("Host Lookup Failed") rather than waiting for a reply that never comes.
 // - RequestCloseSocket opens the fresh socket even when OnDisconnect raises
 //   (the exception then passes on).
-// - Read(n) returns an empty text when the peer closed with fewer than n
-//   bytes waiting, rather than waiting for bytes that cannot come.
 // - Connect ends its wait when the connect notification came, even if the
 //   peer's close, handled in the same pass, has already cleared Connected.
 // - Read, ReadLn and CaptureFile, when nothing could be received and no
@@ -215,9 +213,12 @@ class TTcpSocket : public TComponent {
   // count 0: returns what is waiting now (up to 65,535 bytes; 65,536 or more
   // waiting is an ERangeError), empty when nothing is or the peer closed.
   // count n: waits, processing messages, until n bytes are waiting and
-  // returns them; empty when the peer closed with fewer waiting (those stay
-  // in the socket). Raises EAbortError "Socket send aborted" on Cancel, Abort
-  // or time-out (not armed here), or the socket error.
+  // returns them; empty when the peer closed with none waiting. A peer that
+  // closed behind fewer than n bytes is not told of until they were read
+  // (Windows reports a close after the bytes before it), so the wait goes on
+  // until Cancel or Abort; the bytes stay in the socket. Raises EAbortError
+  // "Socket send aborted" on Cancel, Abort or time-out (not armed here), or
+  // the socket error.
   std::string Read(std::uint16_t count);
   // Waits, processing messages, for one line and returns it with its line
   // feed (and the CR before it, if sent); later bytes stay in the socket.
@@ -237,9 +238,9 @@ class TTcpSocket : public TComponent {
   void ClearInput();
   // Whether at least one byte is waiting; never raises.
   bool DataAvailable();
-  // No more bytes will arrive: not connected, or the peer closed while
-  // unread bytes waited (those can still be read). Never raises.
-  bool ConnectionEnded() const { return !Connected || peerClosed_; }
+  // No more bytes will arrive: not connected (the peer's close is told once
+  // the bytes before it were read). Never raises.
+  bool ConnectionEnded() const { return !Connected; }
 
   // ---- listener
   // Binds the socket to the wildcard address and Port (0 = the system
@@ -325,9 +326,6 @@ class TTcpSocket : public TComponent {
   // Canceled alone when the time-out fires).
   bool StopRequested() const { return Canceled || TimedOut; }
 
-  // The peer of SocketHandle closed while unread data waited (its one close
-  // notification came and went), so no more bytes will come.
-  bool peerClosed_ = false;
   // The connect notification of the current Connect came: the wait ends even
   // when the peer's close (handled in the same pass) already cleared
   // Connected.

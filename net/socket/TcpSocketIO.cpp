@@ -123,9 +123,9 @@ std::string TTcpSocket::Read(std::uint16_t count) {
     do {
       const int n = recv(SocketHandle, Buffer, kBufferData, MSG_PEEK);
       if (n >= count) break;
-      // Closed: with nothing left (the peek says so), or with fewer bytes
-      // than asked for, which would otherwise be waited for forever.
-      if (n == 0 || (n > 0 && peerClosed_)) return {};
+      // Closed with nothing left. A close behind fewer bytes than asked for
+      // is not told until they were read: the wait goes on until Cancel.
+      if (n == 0) return {};
       if (n < 0) {
         // The peer's close was handled while we waited: the socket was
         // replaced, and no more bytes can come.

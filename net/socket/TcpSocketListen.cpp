@@ -56,7 +56,6 @@ std::uint16_t TTcpSocket::Accept() {
   }
   WSAAsyncSelect(accepted, WindowHandle, kSocketMessage, kSocketEventMask);
   std::memcpy(&RemoteAddress, &peer, sizeof RemoteAddress);
-  peerClosed_ = false;  // it speaks of the socket the caller is about to replace
   if (Canceled) {
     Canceled = false;
     closesocket(accepted);

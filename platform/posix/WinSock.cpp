@@ -13,8 +13,9 @@
 //   only while bytes are waiting;
 // - FD_ACCEPT once, then not again until the next accept;
 // - FD_CONNECT once when a connect finishes, with its error (10061, ...);
-// - FD_CLOSE once, when the peer's close or a reset (error 10054) is seen,
-//   even if unread data is still waiting;
+// - FD_CLOSE once: for a reset (error 10054) when it is seen; for the peer's
+//   graceful close only once no unread byte is waiting (while bytes wait,
+//   FD_READ tells of them and the close comes after the reader took them);
 // - FD_WRITE and FD_OOB never.
 #include "platform/posix/Internal.h"
 #include "platform/posix/OsNet.h"
@@ -60,6 +61,7 @@ struct SocketState {
   bool acceptEnabled = true;
   bool closeEnabled = true;
   bool eofSeen = false;  // the peer's close or a reset: no more bytes will come
+  int closeError = 0;    // the reset's error when eofSeen; 0 for a graceful close
 };
 
 std::mutex gSocketsMutex;  // guards everything below; taken before any queue's mutex
@@ -137,8 +139,10 @@ bool notifyWithoutWaiting(int fd, SocketState& s) {
       s.readEnabled = false;
       posted = true;
     }
-    if ((s.events & FD_CLOSE) && s.closeEnabled) {  // selected for FD_CLOSE after the close was seen
-      notify(fd, s, FD_CLOSE, 0);
+    // Selected for FD_CLOSE after the close was seen, or the bytes that held
+    // back a graceful close were read.
+    if ((s.events & FD_CLOSE) && s.closeEnabled && (s.closeError || os::pendingBytes(fd) <= 0)) {
+      notify(fd, s, FD_CLOSE, s.closeError);
       s.closeEnabled = false;
       posted = true;
     }
@@ -160,6 +164,7 @@ void onReady(int fd, SocketState& s, short revents) {
         // Connected, then reset before anyone looked: both notifications.
         s.phase = Phase::Connected;
         s.eofSeen = true;
+        s.closeError = error;
         notify(fd, s, FD_CONNECT, 0);
         if ((s.events & FD_CLOSE) && s.closeEnabled) {
           notify(fd, s, FD_CLOSE, error);
@@ -184,15 +189,17 @@ void onReady(int fd, SocketState& s, short revents) {
         pending = os::pendingBytes(fd);
         if (pending == 0) eof = true;  // readable without bytes: the end of the stream
       }
-      if (eof) s.eofSeen = true;
-      if ((s.events & FD_READ) && s.readEnabled) {
-        if (pending < 0) pending = os::pendingBytes(fd);
-        if (pending > 0) {
-          notify(fd, s, FD_READ, 0);
-          s.readEnabled = false;
-        }
+      if (eof) {
+        s.eofSeen = true;
+        s.closeError = error;
       }
-      if (eof && (s.events & FD_CLOSE) && s.closeEnabled) {
+      if (pending < 0) pending = os::pendingBytes(fd);
+      if ((s.events & FD_READ) && s.readEnabled && pending > 0) {
+        notify(fd, s, FD_READ, 0);
+        s.readEnabled = false;
+      }
+      // A graceful close waits for the unread bytes (notifyWithoutWaiting).
+      if (eof && (s.events & FD_CLOSE) && s.closeEnabled && (error || pending <= 0)) {
         notify(fd, s, FD_CLOSE, error);
         s.closeEnabled = false;
       }

@@ -11,12 +11,20 @@ if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
   return()
 endif()
 
-# The window's pieces that need no server, and the version-file rule.
+# The window and the update run in process, as on Linux: in a network
+# namespace of its own (the profile's host is 127.0.0.1 there) with a Wine
+# prefix of its own, beside the broker of FTP servers, which starts the
+# scripted server on port 21 inside. The product the launcher starts is the
+# Windows test product below, found beside the test program.
 launcher_test(app_tests
   SOURCES
     BrontelFormTest.cpp
+    BrontelLayoutTest.cpp
+    BrontelTest.cpp
     VersionFileTest.cpp
-  DEPENDS app)
+  DEPENDS app testsupport_ftp
+  EMULATOR /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/support/in_netns.py --host ${LAUNCHER_PROFILE_B_HOST}
+           --wine-prefix ${CMAKE_CROSSCOMPILING_EMULATOR} -- ${LAUNCHER_FTP_EMULATOR})
 
 # The launcher exactly as built, end to end under wine64: each run in a
 # network namespace of its own with a Wine prefix of its own, beside the
@@ -24,6 +32,7 @@ launcher_test(app_tests
 # of the tests that records where it ran.
 add_executable(windows-test-product WIN32 windows_product/main.c)
 set_target_properties(windows-test-product PROPERTIES C_STANDARD 11)
+add_dependencies(app_tests windows-test-product)
 set(windows_e2e_environment
     LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher>
     LAUNCHER_TEST_PRODUCT=$<TARGET_FILE:windows-test-product>

@@ -11,8 +11,6 @@ LAUNCHER_BINARY, LAUNCHER_TEST_PRODUCT, the profile and WINE_RUN.
 """
 
 import os
-import shutil
-import subprocess
 import sys
 import time
 import unittest
@@ -22,6 +20,8 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
 from test_launcher import COMPANION_BYTES, LIBRARY_BYTES, LauncherRun  # noqa: E402
+import winetest  # noqa: E402
+from winetest import copy_prefix, windows_path  # noqa: E402
 
 WINE_RUN = os.environ.get("WINE_RUN", "")
 TEST_PRODUCT = os.environ.get("LAUNCHER_TEST_PRODUCT", "")
@@ -32,24 +32,9 @@ def product(tag):
     return Path(TEST_PRODUCT).read_bytes() + b"\n" + tag + b"\n"
 
 
-def windows_path(path):
-    """How a Windows program under Wine sees a Linux path (drive Z: is /)."""
-    return "Z:" + str(path).replace("/", "\\")
-
-
 def template_prefix():
     """The shared Wine prefix, made by wine-run on first use."""
-    out = subprocess.run([WINE_RUN, "--prepare"], capture_output=True, text=True, check=True).stdout
-    return Path(out.strip())
-
-
-def copy_prefix(template, prefix):
-    """A prefix of its own: the system files linked (Wine only reads them),
-    the registry copied (Wine rewrites it)."""
-    shutil.copytree(template, prefix, symlinks=True, copy_function=os.link)
-    for hive in prefix.glob("*.reg"):
-        hive.unlink()
-        shutil.copy2(template / hive.name, hive)
+    return winetest.template_prefix(WINE_RUN)
 
 
 class WineLauncherRun(LauncherRun):

@@ -1,7 +1,9 @@
 // A real FTP server for the client's tests: the scripted server
 // (tests/servers/scripted_ftp.py, whose header documents the fault rules) or
-// vsftpd, run as a child process on 127.0.0.1 at a port chosen at bind time.
-// Linux only.
+// vsftpd, on 127.0.0.1 at a port chosen at bind time: on Linux a child
+// process; on Windows (under Wine) a server that tests/support/
+// ftp_server_broker.py, the test's driver on the Linux side, starts and ends
+// on the program's request (the peers stay Linux programs).
 //
 //   testsupport::FtpServerProcess server(
 //       testsupport::FtpServerOptions::Scripted(R"([{"on": "PASS", "reply": "530 Login incorrect."}])"));
@@ -10,9 +12,8 @@
 //   EXPECT_EQ(server.WaitForCommands(3), (std::vector<std::string>{"USER test", "PASS secret", "QUIT"}));
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,12 +66,17 @@ struct FtpServerOptions {
   std::string root;
 };
 
+// A file of this program's as the servers name it in their rules (a
+// "hold_until" file): on Windows the Linux path of a Windows one.
+std::string ServerPath(const std::string& localPath);
+
 class FtpServerProcess {
  public:
   // Starts the server and waits (at most 15 s) until it listens. Throws
   // std::runtime_error saying why when it does not start (the server's own
   // error output included). Start it from the test's main thread: the server
-  // ends with the thread that started it.
+  // ends with the thread that started it (on Windows, with the object or the
+  // process).
   explicit FtpServerProcess(FtpServerOptions options = FtpServerOptions::Scripted());
   ~FtpServerProcess();
   FtpServerProcess(const FtpServerProcess&) = delete;
@@ -94,10 +100,10 @@ class FtpServerProcess {
   void Stop();
 
  private:
+  // The running server as each system holds it.
+  struct Running;
   FtpServerOptions options_;
-  std::string tempDir_;
-  bool ownRoot_ = false;
-  pid_t pid_ = -1;
+  std::unique_ptr<Running> running_;
   int port_ = 0;
 };
 

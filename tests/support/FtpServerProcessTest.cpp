@@ -1,10 +1,6 @@
 #include "tests/support/FtpServerProcess.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "tests/support/PeerSockets.h"
 
 #include <gtest/gtest.h>
 
@@ -15,27 +11,22 @@
 
 namespace {
 
+namespace ps = testsupport::peersockets;
 using testsupport::FtpServerOptions;
 using testsupport::FtpServerProcess;
 
-// A blocking loopback connection whose reads give up after five seconds.
+// A loopback connection whose reads give up after five seconds.
 class Connection {
  public:
-  explicit Connection(int port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~Connection() { close(fd_); }
+  explicit Connection(int port) : socket_(ps::Connect(static_cast<std::uint16_t>(port))) {}
+  ~Connection() { ps::Close(socket_); }
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  bool Connected() const { return connected_; }
+  bool Connected() const { return socket_ != ps::kNone; }
   void Send(const std::string& line) {
     std::string wire = line + "\r\n";
-    ASSERT_EQ(send(fd_, wire.data(), wire.size(), 0), static_cast<ssize_t>(wire.size()));
+    ASSERT_EQ(ps::SendSome(socket_, wire.data(), wire.size()), static_cast<long>(wire.size()));
   }
   // Everything up to and including `marker`; empty on end of stream or time-out.
   std::string ReadUntil(const std::string& marker) {
@@ -55,17 +46,15 @@ class Connection {
 
  private:
   bool Fill() {
-    pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, 5000) <= 0) return false;
+    if (!ps::WaitReady(socket_, false, 5000)) return false;
     char chunk[65536];
-    ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
-    if (n <= 0) return false;
+    const long n = ps::ReceiveSome(socket_, chunk, sizeof chunk);
+    if (n < 0) return false;
     buffer_.append(chunk, static_cast<std::size_t>(n));
     return true;
   }
 
-  int fd_;
-  bool connected_ = false;
+  ps::Handle socket_;
   std::string buffer_;
 };
 

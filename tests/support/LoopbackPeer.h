@@ -1,15 +1,16 @@
 // TCP peers on 127.0.0.1 for tests of the socket layer, on threads of the
-// test process. Plain C++, so tests that include platform/Win32.h can use
-// them. Ports are chosen at bind time. Every blocking step gives up after
+// test process, over the system's own sockets (PeerSockets.h). Plain C++, so
+// tests that include platform/Win32.h can use them. Ports are chosen at bind time. Every blocking step gives up after
 // 10 s and the destructors end a script that still waits, so no test hangs on
 // a peer.
 #pragma once
+
+#include "tests/support/PeerSockets.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <thread>
 
@@ -22,7 +23,7 @@ bool waitFor(const std::atomic<bool>& flag);
 // One connection as a peer sees it (blocking).
 class PeerConnection {
  public:
-  PeerConnection(int fd, const std::atomic<bool>& stopping);
+  PeerConnection(peersockets::Handle socket, const std::atomic<bool>& stopping);
   ~PeerConnection();
   PeerConnection(const PeerConnection&) = delete;
   PeerConnection& operator=(const PeerConnection&) = delete;
@@ -49,8 +50,8 @@ class PeerConnection {
   bool nothingPending();
 
  private:
-  bool waitReadable();
-  int fd_;
+  bool waitReady(bool forWriting);
+  peersockets::Handle socket_;
   const std::atomic<bool>& stopping_;
 };
 
@@ -69,7 +70,7 @@ class LoopbackPeer {
   bool waitFinished();
 
  private:
-  int listenFd_;
+  peersockets::Handle listening_;
   std::uint16_t port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> finished_{false};
@@ -107,13 +108,14 @@ class RefusingPort {
   std::uint16_t port() const { return port_; }
 
  private:
-  int fd_;
+  peersockets::Handle socket_;
   std::uint16_t port_ = 0;
 };
 
 // A port of 127.0.0.1 that listens with a full accept queue: a connection
 // attempt stays pending (the handshake is never answered) while the object
-// lives.
+// lives. That is Linux's answer to a full queue, and Wine's, whose sockets
+// are Linux's; Windows itself refuses such an attempt instead.
 class StalledListener {
  public:
   StalledListener();
@@ -123,8 +125,8 @@ class StalledListener {
   std::uint16_t port() const { return port_; }
 
  private:
-  int listenFd_;
-  int fillers_[2];
+  peersockets::Handle listening_;
+  peersockets::Handle fillers_[2];
   std::uint16_t port_ = 0;
 };
 
@@ -138,22 +140,8 @@ class BusyPort {
   std::uint16_t port() const { return port_; }
 
  private:
-  int fd_;
+  peersockets::Handle socket_;
   std::uint16_t port_ = 0;
-};
-
-// Uses up every free descriptor of the process while the object lives, so
-// that the next socket or file cannot be opened.
-class DescriptorsExhausted {
- public:
-  DescriptorsExhausted();
-  ~DescriptorsExhausted();
-  DescriptorsExhausted(const DescriptorsExhausted&) = delete;
-  DescriptorsExhausted& operator=(const DescriptorsExhausted&) = delete;
-
- private:
-  struct State;
-  std::unique_ptr<State> state_;
 };
 
 }  // namespace testsupport

@@ -380,7 +380,7 @@ TEST_F(FtpDownload, EveryWaitOfADownloadEndsWhenNothingArrivesForTheTimeOut) {
   } cases[] = {
       {R"([{"on": "RETR", "mute": true}])", "Socket readln aborted"},
       {R"([{"on": "PORT", "data": "never"}])", "Accepting Canceled"},
-      {R"([{"on": "RETR", "hold_after": 100000, "hold_until": ")" + gate.string() + R"("}])", "Socket send aborted"},
+      {R"([{"on": "RETR", "hold_after": 100000, "hold_until": ")" + testsupport::ServerPath(gate.string()) + R"("}])", "Socket send aborted"},
       {R"([{"on": "RETR", "final": []}])", "Socket readln aborted"},
   };
   for (const auto& c : cases) {

@@ -3,12 +3,14 @@
 //
 // From the 100th download on (the first ones fill caches and pools that then
 // stay: the socket table, the message queue, the allocator's arenas) the
-// samples taken every 100 downloads must not grow: open descriptors not at
-// all, the heap in use by less than kHeapToleranceBytes. A leak of 24 bytes
+// samples taken every 100 downloads must not grow: open descriptors (handles
+// on Windows) not at all, the heap in use by less than kHeapToleranceBytes
+// (tests/support/ProcessResources.h says what each system counts). A leak of 24 bytes
 // per download already exceeds that over the 900 downloads measured, while
 // the allocator's own bookkeeping, which moves by a few hundred bytes between
 // samples, stays well inside. The figures are printed for the README.
 #include "tests/net/ftp/FtpTesting.h"
+#include "tests/support/ProcessResources.h"
 
 #include <gtest/gtest.h>
 
@@ -18,20 +20,16 @@
 #include <iostream>
 #include <random>
 
-#include <malloc.h>
 #include <unistd.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer runtime's count of the bytes handed out and not yet freed (its
-// header does not come with every compiler).
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
-#endif
 
 namespace {
 
 namespace fs = std::filesystem;
 using testsupport::FtpServerOptions;
 using testsupport::FtpServerProcess;
+using testsupport::HeapInUse;
+using testsupport::OpenHandles;
+using testsupport::ResidentBytes;
 
 constexpr int kDownloads = 1000;
 constexpr int kFirstSample = 100;
@@ -41,32 +39,10 @@ constexpr std::size_t kHeapToleranceBytes = 20 * 1024;
 
 struct Sample {
   int download;
-  std::size_t descriptors;
+  std::size_t handles;  // descriptors on Linux
   std::size_t heapBytes;
   std::size_t residentBytes;
 };
-
-std::size_t OpenDescriptors() {
-  std::size_t n = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++n;
-  return n;
-}
-
-// The bytes the program holds on the heap now: exact, not pages.
-std::size_t HeapInUse() {
-#if defined(__SANITIZE_ADDRESS__)
-  return __sanitizer_get_current_allocated_bytes();
-#else
-  return mallinfo2().uordblks;
-#endif
-}
-
-std::size_t ResidentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  std::size_t pages = 0, resident = 0;
-  statm >> pages >> resident;
-  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-}
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -110,7 +86,7 @@ TEST(FtpSoak, AThousandDownloadsInARowAreByteExactAndLeaveNothingBehind) {
     client.Download("f" + std::to_string(i) + ".bin", file.string());
     if (client.BytesTotal != static_cast<std::int32_t>(contents[i].size()) || ReadFile(file) != contents[i]) ++wrong;
     if (n >= kFirstSample && n % kSampleEvery == 0)
-      samples.push_back(Sample{n, OpenDescriptors(), HeapInUse(), ResidentBytes()});
+      samples.push_back(Sample{n, OpenHandles(), HeapInUse(), ResidentBytes()});
   }
   client.Disconnect();
   fs::remove_all(local);
@@ -121,9 +97,9 @@ TEST(FtpSoak, AThousandDownloadsInARowAreByteExactAndLeaveNothingBehind) {
   const auto [minHeap, maxHeap] = std::minmax_element(
       samples.begin(), samples.end(), [](const Sample& a, const Sample& b) { return a.heapBytes < b.heapBytes; });
   for (const Sample& s : samples) {
-    std::cout << "after " << s.download << " downloads: " << s.descriptors << " descriptors, " << s.heapBytes
+    std::cout << "after " << s.download << " downloads: " << s.handles << " open handles, " << s.heapBytes
               << " heap bytes, " << s.residentBytes / 1024 << " KiB resident\n";
-    EXPECT_EQ(s.descriptors, samples.front().descriptors) << "after " << s.download << " downloads";
+    EXPECT_EQ(s.handles, samples.front().handles) << "after " << s.download << " downloads";
   }
   EXPECT_LT(maxHeap->heapBytes - minHeap->heapBytes, kHeapToleranceBytes)
       << "the heap grew from " << minHeap->heapBytes << " (after " << minHeap->download << ") to "

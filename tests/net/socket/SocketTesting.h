@@ -47,6 +47,15 @@ bool pumpUntil(Done done) {
   return done();
 }
 
+// Processes messages for about 100 ms, for checks that something does not
+// happen.
+inline void pumpAWhile() {
+  for (int i = 0; i < 50; ++i) {
+    Application->ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
 // The message of the exception of class E that f raises, or a text saying
 // what happened instead.
 template <class E, class F>
