@@ -5,7 +5,7 @@ HWND CreateHiddenWindow(const char* className, WNDPROC proc, void* owner) {
   WNDCLASSA wc{};
   if (!GetClassInfoA(instance, className, &wc)) {
     wc.lpfnWndProc = proc;
-    wc.cbWndExtra = sizeof(LONG_PTR);  // the owner's reference
+    wc.cbWndExtra = 2 * sizeof(LONG_PTR);  // the owner's reference and the spare
     wc.hInstance = instance;
     wc.lpszClassName = className;
     if (!RegisterClassA(&wc)) return nullptr;

@@ -37,6 +37,13 @@ LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     socket->HandleSocketMessage(msg, wParam, lParam);
     return 0;
   }
+  if (!socket && msg == kSocketAsyncMessage) {
+    // The reply of a look-up that outlived its component (see the
+    // destructor): the system is done with the buffer it kept.
+    delete[] reinterpret_cast<char*>(GetWindowLongPtrA(hwnd, kHiddenWindowSpare));
+    DestroyWindow(hwnd);
+    return 0;
+  }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
@@ -93,14 +100,19 @@ TTcpSocket::~TTcpSocket() {
   WSAInfo = nullptr;
   delete Timer;
   Timer = nullptr;
-  HostEntBuffer.reset();
   if (WindowHandle) {
-    // Drops the window's queued messages too: a look-up reply still on its
-    // way writes nothing.
     SetWindowLongPtrA(WindowHandle, 0, 0);
-    DestroyWindow(WindowHandle);
+    if (lookupTask_) {
+      // Windows writes a look-up's host entry into the buffer before it
+      // posts the reply, whether the component still lives or not: the
+      // window keeps the buffer until the reply comes, then goes with it.
+      SetWindowLongPtrA(WindowHandle, kHiddenWindowSpare, reinterpret_cast<LONG_PTR>(HostEntBuffer.release()));
+    } else {
+      DestroyWindow(WindowHandle);  // drops the window's queued messages too
+    }
     WindowHandle = nullptr;
   }
+  HostEntBuffer.reset();
   Destroying = true;
   if (!Designing()) {
     try {
@@ -165,7 +177,7 @@ void TTcpSocket::InitWinsock() {
   }
 }
 
-void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t /*socket*/, std::intptr_t lParam) {
+void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
   try {
     Succeeded = WSAGETSELECTERROR(lParam) == 0;
     if (msg == kSocketMessage) {
@@ -195,6 +207,7 @@ void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t /*socket*/, st
           break;
       }
     } else if (msg == kSocketAsyncMessage) {
+      if (reinterpret_cast<HANDLE>(wParam) == lookupTask_) lookupTask_ = nullptr;
       EventArrived = true;
       // For a look-up the low word is the length of the host entry.
       if (WSAGETSELECTEVENT(lParam) == FD_ACCEPT) {
@@ -230,7 +243,8 @@ void TTcpSocket::ResolveHost() {
   RemoteAddress.sin_addr = 0;
   TimerOn();
   EventArrived = false;
-  if (!WSAAsyncGetHostByName(WindowHandle, kSocketAsyncMessage, Buffer, HostEntBuffer.get(), MAXGETHOSTSTRUCT)) {
+  lookupTask_ = WSAAsyncGetHostByName(WindowHandle, kSocketAsyncMessage, Buffer, HostEntBuffer.get(), MAXGETHOSTSTRUCT);
+  if (!lookupTask_) {
     // No reply would ever come.
     Succeeded = false;
     EventArrived = true;

@@ -126,7 +126,8 @@ class TTcpSocket : public TComponent {
   // Abort (this class's: a descendant's own Abort must be run by its own
   // destructor), Cancel, frees its parts, closes the socket without firing
   // OnDisconnect or OnStatus, and releases Windows sockets with the last
-  // instance. Never throws.
+  // instance. A host look-up still running keeps the hidden window and
+  // HostEntBuffer, which go when its reply comes. Never throws.
   ~TTcpSocket() override;
 
   // ---- virtual operations, in slot order
@@ -330,6 +331,9 @@ class TTcpSocket : public TComponent {
   // when the peer's close (handled in the same pass) already cleared
   // Connected.
   bool connectNotified_ = false;
+  // The host look-up whose reply has not come yet (null when none): the
+  // system may still write into HostEntBuffer.
+  void* lookupTask_ = nullptr;
 };
 
 // Field n (1-based) of text split at separator: consecutive separators delimit

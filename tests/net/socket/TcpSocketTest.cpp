@@ -340,4 +340,34 @@ TEST(TTcpSocketStartUp, WithoutAHiddenWindowConstructionFails) {
   EXPECT_EQ(socket.WSAInfo->Count(), 6);  // the start-up count was not disturbed
 }
 
+// Windows writes a look-up's host entry into the caller's buffer before it
+// posts the reply, also after the component is gone: the component's window
+// and buffer stay until the reply came, then go. Cancelled before its wait
+// began, the look-up goes on after Connect raised; the component is destroyed
+// while it runs, or after its reply was queued. The sanitizers catch any
+// write into a freed buffer.
+TEST(TTcpSocketStartUp, AComponentDestroyedWhileItsLookUpRunsLeavesNothingBehind) {
+  for (bool replyQueued : {false, true}) {
+    SCOPED_TRACE(replyQueued);
+    auto* socket = new TTcpSocket(nullptr);
+    socket->Host = "localhost";
+    socket->ReportLevel = 8;
+    socket->OnStatus = [socket](TComponent*, const std::string& text) {
+      if (text == "Timer On") socket->Cancel();
+    };
+    EXPECT_EQ(raised<ESockError>([&] { socket->Connect(); }), "Host Lookup Canceled");
+    HWND window = socket->WindowHandle;
+    if (replyQueued) {
+      MSG reply;
+      for (int i = 0; i < 5000 && !PeekMessageA(&reply, window, kSocketAsyncMessage, kSocketAsyncMessage, PM_NOREMOVE);
+           ++i)
+        Sleep(2);
+      ASSERT_EQ(reply.message, kSocketAsyncMessage);
+    }
+    delete socket;
+    EXPECT_TRUE(IsWindow(window)) << "gone before the look-up's reply";
+    ASSERT_TRUE(pumpUntil([&] { return !IsWindow(window); }));
+  }
+}
+
 }  // namespace
