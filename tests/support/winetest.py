@@ -25,8 +25,17 @@ def template_prefix(wine_run):
 
 def copy_prefix(template, prefix):
     """A prefix of its own: the system files linked (Wine only reads them),
-    the registry copied (Wine rewrites it)."""
-    shutil.copytree(template, prefix, symlinks=True, copy_function=os.link)
+    the registry copied (Wine rewrites it). The template's wineserver may be
+    saving the registry meanwhile, through a scratch file that comes and
+    goes: a file gone before its turn is no loss."""
+
+    def link(source, target):
+        try:
+            os.link(source, target)
+        except FileNotFoundError:
+            pass
+
+    shutil.copytree(template, prefix, symlinks=True, copy_function=link)
     for hive in prefix.glob("*.reg"):
         hive.unlink()
         shutil.copy2(template / hive.name, hive)
