@@ -1,8 +1,11 @@
 // What a person would see and hear of the program, for tests and tools on
 // Linux. Not part of the Windows interface and never included by portable
-// code: only tests, tools and the platform itself use it. On Windows only
-// writePng exists: tests there observe the program from outside (its files,
-// the server's log, the window's pixels on the display).
+// code: only tests, tools and the platform itself use it. On Windows the
+// platform has writePng only; the Windows test programs get viewWindow,
+// beeps, startedPrograms, currentCursor and reset from
+// tests/support/win32/Observe.cpp, which observes through the real API (the
+// window read back with GDI, GetCursor, the program's calls of MessageBeep
+// and ShellExecuteA recorded on their way to the system, with pid 0).
 //
 // Besides the in-process records, setting the environment variable
 // WIN32_PLATFORM_TRACE to a file name makes the platform append one line per
@@ -105,7 +108,8 @@ std::vector<StartedProgram> startedPrograms();
 // First paints of top-level windows, in order (one per window).
 std::vector<FirstPaint> firstPaints();
 // The resource id of the cursor last set with SetCursor (32512 the arrow,
-// 32650 the application-starting cursor), 0 when none was set.
+// 32650 the application-starting cursor), 0 when none was set. On Windows
+// the thread's cursor (GetCursor) among the system's, -1 for another.
 int currentCursor();
 // Forgets the records (tests).
 void reset();
