@@ -196,10 +196,6 @@ class Launch:
                     "served" if actual == served[name] else "installed", "served" if name in new else "installed")))
         leftovers = [p.name for p in self.work.iterdir() if p.name.endswith(".download")]
         self.test.assertEqual(leftovers, [], "temporary files left behind")
-        self.assert_started(started)
-
-    def assert_started(self, started):
-        """Exactly the product of tag `started` was started, or nothing (None)."""
         self.test.assertEqual(len(self.starts()), 1 if started else 0, self.starts())
         self.test.assertEqual(self.started(), started)
 

@@ -31,7 +31,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER, COMPANION  # noqa: E402
 from test_faults import ALL_NEW, SERVED, retr, system_launch  # noqa: E402
-from winerun import WINE_RUN, run_program, windows_path  # noqa: E402
+from winerun import WINE_RUN, run_program, windows_arguments  # noqa: E402
 
 SIGNED_BINARY = os.environ.get("SIGNED_LAUNCHER_BINARY", "")
 TOOL = os.environ.get("RELEASE_TOOL", "")
@@ -60,8 +60,7 @@ def release_tool(*args):
     """Runs the vendor's tool: the Windows one under Wine with Windows paths
     (outside any network namespace, so in the shared Wine prefix)."""
     if WINE_RUN:
-        return run_program([WINE_RUN, TOOL] + [windows_path(a) if isinstance(a, Path) else str(a) for a in args],
-                           dict(os.environ))
+        return run_program([WINE_RUN, TOOL] + windows_arguments(args), dict(os.environ))
     return subprocess.run([TOOL] + [str(a) for a in args], capture_output=True, text=True, timeout=60)
 
 

@@ -31,7 +31,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from winerun import (WINE_RUN, copy_prefix, end_server, prefix_environment, run_program, template_prefix,  # noqa: E402
-                     windows_path)
+                     windows_arguments, windows_path)
 
 TOOL = os.environ.get("RELEASE_TOOL", "")
 ACCESS_LIST = os.environ.get("ACCESS_LIST", "")
@@ -86,9 +86,8 @@ class Windows:
             # A wineserver of the reduced rights, for this run only.
             end_server(self.prefix)
             wrapper = WITHOUT_ROOT_RIGHTS
-        arguments = [windows_path(a) if isinstance(a, Path) else str(a) for a in args]
         try:
-            return run_program(wrapper + [WINE_RUN, TOOL] + arguments, prefix_environment(self.prefix))
+            return run_program(wrapper + [WINE_RUN, TOOL] + windows_arguments(args), prefix_environment(self.prefix))
         finally:
             if reduced_rights:
                 end_server(self.prefix)
@@ -102,7 +101,7 @@ class Windows:
     def assert_private(self, test, path):
         lines = self.access_list("show", path)
         user = lines[0][1]
-        allowed = {sid: int(mask, 16) for kind, sid, mask in lines[1:] if kind == "allow"}
+        allowed = {line[1]: int(line[2], 16) for line in lines[1:] if line[0] == "allow"}
         test.assertEqual(set(allowed) - {self.system}, {user}, lines)
         test.assertEqual(allowed[user] & self.read_write, self.read_write, lines)
 

@@ -23,6 +23,12 @@ def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
+def windows_arguments(args):
+    """A command's arguments for a Windows program: paths (Path objects) as
+    Windows paths, everything else as text."""
+    return [windows_path(a) if isinstance(a, Path) else str(a) for a in args]
+
+
 def template_prefix():
     """The shared Wine prefix, made by wine-run on first use."""
     env = dict(os.environ)
