@@ -6,6 +6,12 @@
 add_test(NAME windows.executable
   COMMAND ${CMAKE_COMMAND} -DEXECUTABLE=$<TARGET_FILE:merindo-launcher> -DOBJDUMP=${CMAKE_OBJDUMP}
           -DARCHITECTURE=${CMAKE_SYSTEM_PROCESSOR} -P ${CMAKE_CURRENT_SOURCE_DIR}/CheckWindowsExecutable.cmake)
+# The vendor's tool: a console program, so that its messages reach the
+# console it runs in, importing only system DLLs.
+add_test(NAME windows.executable.release_tool
+  COMMAND ${CMAKE_COMMAND} -DEXECUTABLE=$<TARGET_FILE:merindo-release> -DOBJDUMP=${CMAKE_OBJDUMP}
+          -DARCHITECTURE=${CMAKE_SYSTEM_PROCESSOR} -DCONSOLE=ON
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/CheckWindowsExecutable.cmake)
 
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
   return()
@@ -43,6 +49,21 @@ set(windows_e2e_environment
     WINE_RUN=${PROJECT_SOURCE_DIR}/tests/support/wine-run)
 launcher_python_test(windows.e2e.launcher MODULE test_windows_launcher ENVIRONMENT ${windows_e2e_environment})
 set_tests_properties(windows.e2e.launcher PROPERTIES TIMEOUT 900)
+
+# The cases of the Linux build's stall guard and signed releases, run with
+# the Windows programs: the launcher with a 3 s guard; the launcher with the
+# test key, the shipped one beside it, and merindo-release.exe to sign.
+launcher_python_test(windows.e2e.stall_guard MODULE test_faults.StallGuard
+  ENVIRONMENT ${windows_e2e_environment}
+              LAUNCHER_STALL_BINARY=$<TARGET_FILE:merindo-launcher-stall-test>
+              LAUNCHER_STALL_SECONDS=${launcher_test_stall_seconds})
+launcher_python_test(windows.e2e.signed MODULE test_signed
+  ENVIRONMENT ${windows_e2e_environment}
+              SIGNED_LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher-testkey>
+              LAUNCHER_RELEASE_KEY=${LAUNCHER_RELEASE_KEY}
+              RELEASE_TOOL=$<TARGET_FILE:merindo-release>
+              RELEASE_TEST_KEY=${PROJECT_SOURCE_DIR}/tests/support/release-test-key.secret)
+set_tests_properties(windows.e2e.stall_guard windows.e2e.signed PROPERTIES TIMEOUT 900)
 
 # The window under Wine on a display of its own, against the Linux build's
 # rendering of the same state: LAUNCHER_LINUX_RENDER names the Linux build's

@@ -22,7 +22,9 @@ slow transfer that keeps receiving completes.
 Run by CTest with Debian's /usr/bin/python3; the build passes the binary and
 the profile in the environment (LAUNCHER_BINARY, LAUNCHER_HOST, LAUNCHER_USER,
 LAUNCHER_PASSWORD, LAUNCHER_ROOT). Root is needed for the namespaces, the
-mounts and the dropped capabilities.
+mounts and the dropped capabilities. The Windows build runs the stall guard's
+cases under wine64 (WINE_RUN names tests/support/wine-run; see
+test_windows_launcher.WineLaunch).
 """
 
 import os
@@ -40,6 +42,8 @@ import pngread  # noqa: E402
 from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer  # noqa: E402
 from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, STALL_BINARY,  # noqa: E402
                          STALL_MS, USER, timer_ticks)
+from test_durable_install import STRACE, assert_put_in_place_durably, parse_calls  # noqa: E402
+from winerun import WINE_RUN  # noqa: E402
 
 REMOTE = "/" + ROOT + "/Merindo/"
 
@@ -52,8 +56,10 @@ def product(tag, padding=0):
     return (b'#!/bin/sh\necho %s > "$FAULTS_MARKER"\nexit 0\n' % tag) + b"#" * padding
 
 
-INSTALLED = {PRODUCT: product(b"installed"), COMPANION: b"companion 1.0 " * 500, LIBRARY: b"MZ library 8.00 " * 700}
-SERVED = {PRODUCT: product(b"served", 200000), COMPANION: bytes(range(256)) * 300,
+# The installed and the served files besides the product, which is a program
+# of the system under test (Launch.product).
+INSTALLED = {COMPANION: b"companion 1.0 " * 500, LIBRARY: b"MZ library 8.00 " * 700}
+SERVED = {COMPANION: bytes(range(256)) * 300,
           LIBRARY: b"MZ" + bytes(i * 7 % 256 for i in range(150000))}
 SERVED_VERSION = b"1.0\r\n2.0\r\n"
 LOCAL_VERSION = b"1.0\r\n"
@@ -72,7 +78,9 @@ class Launch:
     def __init__(self, test, binary=BINARY):
         self.test = test
         self.binary = binary
-        self.served = SERVED
+        self.installed = dict(INSTALLED, **{PRODUCT: self.product(b"installed")})
+        self.served = self.default_served = dict(SERVED, **{PRODUCT: self.product(b"served", 200000)})
+        self.traced = False
         self.tmp = Path(tempfile.mkdtemp(prefix="launcher-faults."))
         self.work = self.tmp / "work"
         self.site = self.tmp / "site"
@@ -85,6 +93,10 @@ class Launch:
         self.mounts = []
         test.addCleanup(self.close)
 
+    def product(self, tag, padding=0):
+        """The product of this system that reports its tag when it runs."""
+        return product(tag, padding)
+
     def close(self):
         for mount in reversed(self.mounts):
             subprocess.run(["umount", "-l", str(mount)], capture_output=True)
@@ -95,13 +107,13 @@ class Launch:
         self.mounts.append(self.work)
 
     def install(self):
-        for name, data in INSTALLED.items():
+        for name, data in self.installed.items():
             (self.work / name).write_bytes(data)
         os.chmod(self.work / PRODUCT, 0o755)
         (self.work / "VersioneAttuale.Txt").write_bytes(LOCAL_VERSION)
 
     def serve(self, served=None):
-        self.served = served or SERVED
+        self.served = served or self.default_served
         folder = self.site / ROOT / "Merindo"
         (folder / "Versione.Txt").write_bytes(SERVED_VERSION)
         for name, data in self.served.items():
@@ -111,6 +123,10 @@ class Launch:
         env = dict(os.environ, WIN32_PLATFORM_TRACE=str(self.trace), FAULTS_MARKER=str(self.marker),
                    WIN32_PLATFORM_CAPTURE_DIR=str(self.captures))
         env.pop("DISPLAY", None)  # headless: the window lives in memory
+        if self.traced:
+            # LeakSanitizer stops the process with ptrace at its end, which a
+            # process that strace traces cannot do.
+            env["ASAN_OPTIONS"] = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "detect_leaks=0"]))
         return env
 
     def command(self, wrapper=()):
@@ -127,11 +143,35 @@ class Launch:
         for word in SANITIZER_WORDS:
             self.test.assertNotIn(word, stderr, stderr[-3000:])
 
+    def run_observing_replacements(self, ns):
+        """Runs the launcher with its replacements of files observed from
+        outside (the system calls, through strace) and returns the check of
+        one replacement: `(test, name)` asserts that name was put in place
+        durably and gives the rename's place in the order of calls."""
+        trace = self.tmp / "syscalls.txt"
+        self.traced = True
+        try:
+            self.run(ns, wrapper=STRACE + ["-o", str(trace)])
+        finally:
+            self.traced = False
+        calls = parse_calls(trace.read_text())
+        folder = os.path.realpath(self.work)
+        return lambda test, name: assert_put_in_place_durably(test, calls, folder, name)[0]
+
     def trace_lines(self):
         return self.trace.read_text().splitlines() if self.trace.exists() else []
 
     def starts(self):
         return [line for line in self.trace_lines() if line.startswith("start")]
+
+    def timeline(self):
+        """The window timers' ticks (launcherenv.Tick, on the clock the
+        timers run on) and the product's starts ("start"), in order, from the
+        platform's trace."""
+        events = []
+        for line in self.trace_lines():
+            events += ["start"] if line.startswith("start ") else timer_ticks([line])
+        return events
 
     def started(self, timeout=15.0):
         """The tag the started product wrote, or None when nothing was started."""
@@ -146,13 +186,13 @@ class Launch:
 
     def assert_installed(self, new=(), started="installed"):
         """Each file is the served one when named in `new`, else the installed one."""
-        served = self.served
+        served, installed = self.served, self.installed
         for name in FILES:
-            expected = served[name] if name in new else INSTALLED[name]
+            expected = served[name] if name in new else installed[name]
             actual = (self.work / name).read_bytes() if (self.work / name).exists() else None
             self.test.assertTrue(actual == expected, "%s is %s" % (
                 name, "missing" if actual is None else "neither the installed nor the served file"
-                if actual not in (served[name], INSTALLED[name]) else "the %s one, expected the %s one" % (
+                if actual not in (served[name], installed[name]) else "the %s one, expected the %s one" % (
                     "served" if actual == served[name] else "installed", "served" if name in new else "installed")))
         leftovers = [p.name for p in self.work.iterdir() if p.name.endswith(".download")]
         self.test.assertEqual(leftovers, [], "temporary files left behind")
@@ -169,7 +209,7 @@ class FaultCase(unittest.TestCase):
                  wrapper=()):
         """Installs, serves, plays `rules` on port 21, runs the launcher to its end and checks the outcome.
         `prepare` runs on the empty working folder, `installed` once the product is in it."""
-        launch = Launch(self, self.binary)
+        launch = system_launch()(self, self.binary)
         if prepare:
             prepare(launch)
         launch.install()
@@ -192,6 +232,15 @@ class FaultCase(unittest.TestCase):
 
 def retr(name):
     return REMOTE + name
+
+
+def system_launch():
+    """The Launch of the system the runner chose: the Windows build's under
+    Wine when it names wine-run (WINE_RUN), else this one."""
+    if WINE_RUN:
+        from test_windows_launcher import WineLaunch
+        return WineLaunch
+    return Launch
 
 
 class LoginFaults(FaultCase):
@@ -401,13 +450,15 @@ class StallGuard(FaultCase):
     """The launcher built with a stall guard of a few seconds: a network wait
     in which nothing arrives for that long fails its step and the installed
     product is launched; a transfer that keeps receiving is never cut. Times
-    are read on the platform's clock from the trace of the launcher's timers."""
+    are read on the clock the timers run on, from the trace of the launcher's
+    timers (Launch.timeline)."""
 
     binary = STALL_BINARY
     run_timeout = 60
 
-    def guard_ticks(self, launch):
-        return [tick for tick in timer_ticks(launch.trace_lines()) if tick.period == STALL_MS]
+    @staticmethod
+    def guard_ticks(timeline):
+        return [event for event in timeline if event != "start" and event.period == STALL_MS]
 
     def test_a_wait_in_which_nothing_arrives_ends_in_the_launch_of_the_installed_product(self):
         gate = tempfile.mkdtemp(prefix="launcher-stall.")
@@ -419,34 +470,31 @@ class StallGuard(FaultCase):
                 ("a transfer that stops half-way", [{"on": "RETR", "arg": retr(PRODUCT), "hold_after": 100000,
                                                       "hold_until": never}])):
             with self.subTest(name):
-                launch = self.scenario(rules=rules)
+                timeline = self.scenario(rules=rules).timeline()
                 # One wait, ended once, after the whole guard time: no second
                 # wait (no QUIT after a silent login) before the launch.
-                ticks = self.guard_ticks(launch)
+                ticks = self.guard_ticks(timeline)
                 self.assertEqual(len(ticks), 1, ticks)
                 self.assertGreaterEqual(ticks[0].at - ticks[0].armed, STALL_MS)
-                lines = launch.trace_lines()
-                guard_line = next(i for i, line in enumerate(lines) if timer_ticks([line]) == ticks)
-                start_line = next(i for i, line in enumerate(lines) if line.startswith("start "))
-                self.assertLess(guard_line, start_line)
+                self.assertLess(timeline.index(ticks[0]), timeline.index("start"))
         self.assertTrue(os.path.exists(never + ".held"), "the transfer was never held")
 
     def test_a_slow_transfer_that_keeps_receiving_completes(self):
         # About 100 KB a second: the product alone takes some five seconds,
         # longer than the guard, with pauses well below it.
-        served = dict(SERVED, **{PRODUCT: product(b"served", 500000)})
-        launch = Launch(self, self.binary)
+        launch = system_launch()(self, self.binary)
         launch.install()
-        launch.serve(served)
+        launch.serve(dict(launch.default_served, **{PRODUCT: launch.product(b"served", 500000)}))
         with NetNamespace(hosts=[HOST]) as ns, \
                 VsftpdServer(root=str(launch.site), user=USER, password=PASSWORD, netns=ns, port=21,
                              max_rate=100000):
             launch.run(ns)
         launch.assert_installed(new=ALL_NEW, started="served")
-        self.assertEqual(self.guard_ticks(launch), [])
+        timeline = launch.timeline()
+        self.assertEqual(self.guard_ticks(timeline), [])
         # The product row's gauge ticked for longer than the guard: the
         # transfer outlasted it.
-        gauge = [tick for tick in timer_ticks(launch.trace_lines()) if tick.period == 300]
+        gauge = [event for event in timeline if event != "start" and event.period == 300]
         self.assertTrue(gauge, "the gauge never ticked")
         product_row = [tick for tick in gauge if tick.armed == gauge[0].armed]
         self.assertGreater(product_row[-1].at - product_row[0].armed, STALL_MS)

@@ -14,7 +14,10 @@ release at all.
 Run by CTest with Debian's /usr/bin/python3; besides the variables of the
 other launcher tests it passes SIGNED_LAUNCHER_BINARY, RELEASE_TOOL,
 RELEASE_TEST_KEY (the test key's secret file) and LAUNCHER_RELEASE_KEY (the
-shipped launcher's key setting).
+shipped launcher's key setting). The Windows build runs the same cases with
+its programs under wine64 (WINE_RUN names tests/support/wine-run): the
+launchers as test_windows_launcher.WineLaunch runs them, the vendor's tool
+merindo-release.exe in the shared Wine prefix.
 """
 
 import os
@@ -27,8 +30,8 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER, COMPANION  # noqa: E402
-from test_durable_install import STRACE, assert_put_in_place_durably, parse_calls  # noqa: E402
-from test_faults import ALL_NEW, SERVED, Launch, retr  # noqa: E402
+from test_faults import ALL_NEW, SERVED, retr, system_launch  # noqa: E402
+from winerun import WINE_RUN, run_program, windows_arguments  # noqa: E402
 
 SIGNED_BINARY = os.environ.get("SIGNED_LAUNCHER_BINARY", "")
 TOOL = os.environ.get("RELEASE_TOOL", "")
@@ -54,31 +57,21 @@ def on_wire(commands):
 
 
 def release_tool(*args):
+    """Runs the vendor's tool: the Windows one under Wine with Windows paths
+    (outside any network namespace, so in the shared Wine prefix)."""
+    if WINE_RUN:
+        return run_program([WINE_RUN, TOOL] + windows_arguments(args), dict(os.environ))
     return subprocess.run([TOOL] + [str(a) for a in args], capture_output=True, text=True, timeout=60)
 
 
-class SignedLaunch(Launch):
+class SignedLaunch(system_launch()):
     """A run of the launcher of `binary` on a release signed as the case says."""
-
-    def __init__(self, test, binary):
-        super().__init__(test)
-        self.binary = binary
-        self.traced = False
-
-    def command(self, wrapper=()):
-        return list(wrapper) + [self.binary]
-
-    def environment(self):
-        # LeakSanitizer stops the process with ptrace at its end, which a
-        # process that strace traces cannot do.
-        sanitizer = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "detect_leaks=0"]))
-        return dict(super().environment(), **({"ASAN_OPTIONS": sanitizer} if self.traced else {}))
 
     @property
     def folder(self):
         return self.site / ROOT / "Merindo"
 
-    def sign(self, number=NUMBER, key=TEST_KEY):
+    def sign(self, number=NUMBER, key=Path(TEST_KEY)):
         signed = release_tool("sign", key, self.folder, number)
         self.test.assertEqual(signed.returncode, 0, signed.stderr)
 
@@ -132,17 +125,14 @@ class SignedReleases(unittest.TestCase):
         launch.install()
         launch.serve()
         launch.sign()
-        launch.traced = True
-        trace = launch.tmp / "syscalls.txt"
         with NetNamespace(hosts=[HOST]) as ns, \
                 ScriptedFtpServer(root=str(launch.site), user=USER, password=PASSWORD, netns=ns, port=21):
-            launch.run(ns, wrapper=STRACE + ["-o", str(trace)])
+            put_in_place_durably = launch.run_observing_replacements(ns)
         launch.assert_installed(new=ALL_NEW, started="served")
-        calls = parse_calls(trace.read_text())
         renames = {}
         for name in (PRODUCT, COMPANION, LIBRARY, RECORD):
             with self.subTest(file=name):
-                renames[name] = assert_put_in_place_durably(self, calls, os.path.realpath(launch.work), name)[0]
+                renames[name] = put_in_place_durably(self, name)
         self.assertLess(max(renames[name] for name in (PRODUCT, COMPANION, LIBRARY)), renames[RECORD])
 
     def test_the_installed_release_again_is_accepted(self):
@@ -182,7 +172,7 @@ class SignedReleases(unittest.TestCase):
         def other_key(launch):
             key = launch.tmp / "other"
             self.assertEqual(release_tool("keygen", key).returncode, 0)
-            launch.sign(key=str(key) + ".secret")
+            launch.sign(key=key.with_name("other.secret"))
 
         def other_version(launch):
             (launch.folder / "Versione.Txt").write_bytes(b"3.0\r\n")

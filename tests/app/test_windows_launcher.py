@@ -8,33 +8,205 @@ scripted FTP server on port 21. The product is a Windows program of the
 tests (LAUNCHER_TEST_PRODUCT) that records where it ran and which copy it
 was. Run by CTest with Debian's /usr/bin/python3; the build passes
 LAUNCHER_BINARY, LAUNCHER_TEST_PRODUCT, the profile and WINE_RUN.
+
+WineLaunch runs the cases of other modules (test_faults, test_signed) under
+Wine when their runner names WINE_RUN. What the Linux platform's trace shows
+of such a run (the window timers' ticks, the started programs) and what
+strace shows of its file replacements, Wine's own trace of the calls the
+launcher makes into the system shows here (WINEDEBUG=+relay, limited to the
+calls of RELAYED, with Wine's clock and the process of each call).
 """
 
 import os
+import re
 import sys
 import time
 import unittest
+from collections import namedtuple
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
+from launcherenv import Tick  # noqa: E402
+import test_faults  # noqa: E402
 from test_launcher import COMPANION_BYTES, LIBRARY_BYTES, LauncherRun  # noqa: E402
-import winetest  # noqa: E402
-from winetest import copy_prefix, windows_path  # noqa: E402
+from winerun import WINE_RUN, copy_prefix, prefix_environment, template_prefix, windows_path  # noqa: E402
 
-WINE_RUN = os.environ.get("WINE_RUN", "")
 TEST_PRODUCT = os.environ.get("LAUNCHER_TEST_PRODUCT", "")
+STARTED_MARKER = "product-started.txt"
 
 
-def product(tag):
-    """The test product with its tag after the image."""
-    return Path(TEST_PRODUCT).read_bytes() + b"\n" + tag + b"\n"
+def product(tag, padding=0):
+    """The test product with `padding` bytes and its tag after the image."""
+    return Path(TEST_PRODUCT).read_bytes() + b"#" * padding + b"\n" + tag + b"\n"
 
 
-def template_prefix():
-    """The shared Wine prefix, made by wine-run on first use."""
-    return winetest.template_prefix(WINE_RUN)
+# The calls Wine traces: those that open, write, flush, close and replace
+# files, arm window timers, and start programs. Wine adds the calls of window
+# procedures (which show each WM_TIMER) by itself.
+RELAYED = ("CreateFileA", "WriteFile", "FlushFileBuffers", "CloseHandle", "MoveFileExA", "SetTimer", "ShellExecuteA")
+RELAY_DEBUG = "+timestamp,+pid,+relay"
+MOVEFILE_REPLACE_EXISTING = 0x1
+MOVEFILE_WRITE_THROUGH = 0x8
+INVALID_HANDLE_VALUE = 0xFFFFFFFFFFFFFFFF
+
+# "<seconds>.<ms>:<process>:<thread>:" then "Call <dll>.<function>(<arguments>) ret=<address>",
+# "Ret  <dll>.<function>() retval=<value> ret=<address>" or "Call window proc <address> (hwnd=..,msg=..,wp=..,lp=..)".
+RELAY_LINE = re.compile(r"^(\d+)\.(\d{3}):([0-9a-f]+):([0-9a-f]+):(.*)$")
+RELAY_CALL = re.compile(r"^Call [\w.]+?\.(\w+)\((.*)\) ret=[0-9a-f]+$")
+RELAY_RETURN = re.compile(r"^Ret  [\w.]+?\.(\w+)\(\) retval=([0-9a-f]+) ret=[0-9a-f]+$")
+RELAY_TIMER_MESSAGE = re.compile(r"^Call window proc \S+ \(hwnd=([0-9A-Fa-f]+),msg=WM_TIMER,wp=([0-9a-f]+),")
+# An argument: a number, with the text it points to for a string argument.
+RELAY_ARGUMENT = re.compile(r'([0-9a-f]+)(?: "((?:[^"\\]|\\.)*)")?')
+
+# A traced call: Wine's clock in ms, the process, the function, its arguments
+# (numbers, or texts where Wine shows the text), its result (None until Wine
+# traced its return, and for a window procedure's WM_TIMER, whose function is
+# "WM_TIMER" with the window and the timer id as arguments).
+RelayCall = namedtuple("RelayCall", "at process function arguments result")
+
+
+def relay_calls(trace_text):
+    """The calls of RELAYED and the WM_TIMER messages in a trace, in order."""
+    calls = []
+    pending = {}  # (process, thread) -> indexes of calls not yet returned
+    for line in trace_text.splitlines():
+        found = RELAY_LINE.match(line)
+        if not found:
+            continue
+        at = int(found.group(1)) * 1000 + int(found.group(2))
+        process, thread, rest = int(found.group(3), 16), found.group(4), found.group(5)
+        call, returned, timer = RELAY_CALL.match(rest), RELAY_RETURN.match(rest), RELAY_TIMER_MESSAGE.match(rest)
+        if call and call.group(1) in RELAYED:
+            arguments = [re.sub(r"\\(.)", r"\1", text) if text else int(number, 16)
+                         for number, text in RELAY_ARGUMENT.findall(call.group(2))]
+            pending.setdefault((process, thread), []).append(len(calls))
+            calls.append(RelayCall(at, process, call.group(1), arguments, None))
+        elif returned and returned.group(1) in RELAYED and pending.get((process, thread)):
+            index = pending[(process, thread)].pop()
+            calls[index] = calls[index]._replace(result=int(returned.group(2), 16))
+        elif timer:
+            calls.append(RelayCall(at, process, "WM_TIMER", [int(timer.group(1), 16), int(timer.group(2), 16)], None))
+    return calls
+
+
+def file_calls(calls):
+    """The calls on files, as (index in calls, function, path, second path or
+    flags, result): handles are resolved to the paths they were opened with,
+    in their process."""
+    opened = {}
+    found = []
+    for index, c in enumerate(calls):
+        if c.function == "CreateFileA" and c.result not in (None, INVALID_HANDLE_VALUE):
+            opened[(c.process, c.result)] = c.arguments[0]
+        elif c.function == "CloseHandle":
+            opened.pop((c.process, c.arguments[0]), None)
+        elif c.function in ("WriteFile", "FlushFileBuffers") and (c.process, c.arguments[0]) in opened:
+            found.append((index, c.function, opened[(c.process, c.arguments[0])], None, c.result))
+        elif c.function == "MoveFileExA":
+            found.append((index, c.function, c.arguments[0], c.arguments[2], c.result))
+    return found
+
+
+def assert_replaced_durably(test, calls, folder, name):
+    """Checks that folder\\name was written as name.download, flushed after
+    its last write (FlushFileBuffers), and moved over name once, by
+    MoveFileExA with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH, the
+    flag that makes the move itself reach the disk before it returns; returns
+    the move's index in calls."""
+    installed = (folder + "\\" + name).lower()
+    partial = installed + ".download"
+    files = file_calls(calls)
+    writes = [i for i, function, path, _, _ in files if function == "WriteFile" and path.lower() == partial]
+    flushes = [i for i, function, path, _, result in files
+               if function == "FlushFileBuffers" and path.lower() == partial and result]
+    moves = [(i, flags, result) for i, function, path, flags, result in files
+             if function == "MoveFileExA" and path.lower() == partial]
+    test.assertTrue(writes, "no write into %s" % partial)
+    test.assertEqual(len(moves), 1, "one move of %s" % partial)
+    move, flags, result = moves[0]
+    test.assertEqual(calls[move].arguments[1].lower(), installed)
+    test.assertTrue(result, "the move of %s failed" % partial)
+    both = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH
+    test.assertEqual(flags & both, both, "%s moved with flags %#x" % (partial, flags))
+    test.assertTrue([i for i in flushes if writes[-1] < i < move],
+                    "no flush of %s between its last write and its move" % partial)
+    return move
+
+
+def timeline(calls):
+    """The window timers' ticks (launcherenv.Tick, on Wine's clock) and the
+    programs' starts ("start"), in order: what test_faults.Launch.timeline
+    gives on Linux."""
+    armed = {}  # (process, window, id) -> (when, period) of the last SetTimer
+    events = []
+    for c in calls:
+        if c.function == "SetTimer":
+            armed[(c.process, c.arguments[0], c.arguments[1])] = (c.at, c.arguments[2])
+        elif c.function == "WM_TIMER" and (c.process, *c.arguments) in armed:
+            when, period = armed[(c.process, *c.arguments)]
+            events.append(Tick(c.at, c.arguments[0], c.arguments[1], period, when))
+        elif c.function == "ShellExecuteA":
+            events.append("start")
+    return events
+
+
+class WineLaunch(test_faults.Launch):
+    """A run of test_faults (a working folder with the installed product, a
+    served site) under Wine: the Windows test product, a Wine prefix of the
+    run's own, and Wine's trace of the run's calls in place of the Linux
+    platform's trace and of strace."""
+
+    def __init__(self, test, binary=BINARY):
+        super().__init__(test, binary)
+        self.prefix = self.tmp / "prefix"
+        copy_prefix(template_prefix(), self.prefix)
+        with open(self.prefix / "user.reg", "a") as registry:
+            registry.write('\n[Software\\\\Wine\\\\Debug] 1700000000\n"RelayInclude"="%s"\n' % ";".join(RELAYED))
+        self.calls = []
+
+    def product(self, tag, padding=0):
+        return product(tag, padding)
+
+    def command(self, wrapper=()):
+        return list(wrapper) + [WINE_RUN, self.binary]
+
+    def environment(self):
+        return prefix_environment(self.prefix, {"WINEDEBUG": RELAY_DEBUG})
+
+    def run(self, ns, wrapper=(), timeout=120):
+        """Runs the launcher and, when it started the product, waits in the
+        namespace (whose end ends the product) until the product has run."""
+        result = super().run(ns, wrapper, timeout)
+        self.calls = relay_calls(result.stderr)
+        marker = self.work / STARTED_MARKER
+        deadline = time.monotonic() + 20
+        while self.starts() and not marker.exists() and time.monotonic() < deadline:
+            time.sleep(0.05)
+        return result
+
+    def run_observing_replacements(self, ns):
+        self.run(ns)
+        calls, folder = self.calls, windows_path(self.work)
+        return lambda test, name: assert_replaced_durably(test, calls, folder, name)
+
+    def timeline(self):
+        return timeline(self.calls)
+
+    def starts(self):
+        return [c for c in self.calls if c.function == "ShellExecuteA"]
+
+    def started(self):
+        """The tag of the product that ran in the working folder, or None
+        when nothing was started."""
+        if not self.starts():
+            return None
+        marker = self.work / STARTED_MARKER
+        self.test.assertTrue(marker.exists(), "the product was started but did not run")
+        folder, tag = marker.read_text().splitlines()
+        self.test.assertEqual(folder, windows_path(self.work))
+        return tag
 
 
 class WineLauncherRun(LauncherRun):
@@ -53,16 +225,15 @@ class WineLauncherRun(LauncherRun):
         self.serve(PRODUCT, self.served)
 
     def run(self, ns, timeout=120):
-        env = dict(os.environ, WINEPREFIX=str(self.prefix))
-        env.pop("DISPLAY", None)
-        self.result = ns.run([WINE_RUN, BINARY], cwd=str(self.work), timeout=timeout, env=env)
+        self.result = ns.run([WINE_RUN, BINARY], cwd=str(self.work), timeout=timeout,
+                             env=prefix_environment(self.prefix))
         self.test.assertFalse(self.result.timed_out, "the launcher did not end")
         self.test.assertEqual(self.result.returncode, 0, self.result.stderr)
         return self.result
 
     def started(self, timeout=20.0):
         """What the started product wrote, or None when nothing ran."""
-        marker = self.work / "product-started.txt"
+        marker = self.work / STARTED_MARKER
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             if marker.exists():

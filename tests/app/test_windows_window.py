@@ -31,7 +31,7 @@ import xwdread  # noqa: E402
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, HOST, PASSWORD, ROOT, USER  # noqa: E402
 from test_window_screens import wait_for  # noqa: E402
-from test_windows_launcher import WINE_RUN, copy_prefix, template_prefix  # noqa: E402
+from winerun import WINE_RUN, copy_prefix, template_prefix  # noqa: E402
 from xvfb import Xvfb  # noqa: E402
 
 RENDER = os.environ.get("RENDER_MAIN_WINDOW", "")

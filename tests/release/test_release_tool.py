@@ -1,9 +1,22 @@
 """The vendor's tool, merindo-release, run as a vendor runs it: each command,
 and each bad input with its message and exit code.
 
-Run by CTest with /usr/bin/python3; RELEASE_TOOL names the built tool. The
-unreadable-folder case drops the capabilities that let root pass permission
-bits (setpriv), so it also holds when the tests run as root.
+Run by CTest with /usr/bin/python3; RELEASE_TOOL names the built tool: the
+Linux program, or the Windows build's merindo-release.exe, which runs under
+wine64 when WINE_RUN names tests/support/wine-run. The cases are the same;
+what differs by system is how the tool runs and sees paths, how the secret
+key is kept from other users (Linux: the file's mode; Windows: its access
+list, read through the Windows API by the test program ACCESS_LIST) and how
+a folder is made unreadable (Linux: mode 000; Windows: an access list that
+denies the user).
+
+The unreadable-folder case drops the capabilities that let root pass
+permission bits (setpriv), so it also holds when the tests run as root. Wine
+keeps no access lists of its own: it turns a list it is given into the
+file's Unix mode and reports a list made from that mode, so under Wine a
+deny entry holds only as far as the mode does, for a process without those
+capabilities (Wine opens files in its wineserver, which is therefore started
+anew without them).
 """
 
 import hashlib
@@ -11,17 +24,106 @@ import os
 import shutil
 import stat
 import subprocess
+import sys
 import tempfile
 import unittest
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
+from winerun import (WINE_RUN, copy_prefix, end_server, prefix_environment, run_program, template_prefix,  # noqa: E402
+                     windows_arguments, windows_path)
+
 TOOL = os.environ.get("RELEASE_TOOL", "")
+ACCESS_LIST = os.environ.get("ACCESS_LIST", "")
 FILES = ("Merindo_SQL_Dalvessa.Exe", "Quillane.Exe", "ntwdblib.dll")
 DONE, REFUSED, USAGE, CANNOT = 0, 1, 2, 3
+# Root passes permission bits; without these two capabilities it is held to
+# them as any user is.
+WITHOUT_ROOT_RIGHTS = ["setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"]
+
+
+class Linux:
+    """The tool run directly."""
+
+    # The platform layer's text for ERROR_ACCESS_DENIED is Windows' own.
+    access_denied = "Access is denied."
+
+    def __init__(self, scratch):
+        pass
+
+    def close(self):
+        pass
+
+    def run(self, args, reduced_rights=False):
+        command = (WITHOUT_ROOT_RIGHTS if reduced_rights else []) + [TOOL] + [str(a) for a in args]
+        return subprocess.run(command, capture_output=True, text=True, timeout=60)
+
+    def assert_private(self, test, path):
+        test.assertEqual(stat.S_IMODE(path.stat().st_mode), 0o600)
+
+    def make_unreadable(self, folder):
+        os.chmod(folder, 0)
+
+
+class Windows:
+    """The Windows tool under wine64, in a Wine prefix of the tests' own,
+    given Windows paths."""
+
+    access_denied = "Access denied."  # Wine's text for ERROR_ACCESS_DENIED
+    system = "S-1-5-18"  # the local system, which Wine names in every list it reports
+    read_write = 0x120089 | 0x120116  # FILE_GENERIC_READ | FILE_GENERIC_WRITE
+
+    def __init__(self, scratch):
+        self.prefix = scratch / "prefix"
+        copy_prefix(template_prefix(), self.prefix)
+
+    def close(self):
+        end_server(self.prefix)
+
+    def run(self, args, reduced_rights=False):
+        wrapper = []
+        if reduced_rights:
+            # A wineserver of the reduced rights, for this run only.
+            end_server(self.prefix)
+            wrapper = WITHOUT_ROOT_RIGHTS
+        try:
+            return run_program(wrapper + [WINE_RUN, TOOL] + windows_arguments(args), prefix_environment(self.prefix))
+        finally:
+            if reduced_rights:
+                end_server(self.prefix)
+
+    def access_list(self, command, path):
+        run = run_program([WINE_RUN, ACCESS_LIST, command, windows_path(path)], prefix_environment(self.prefix))
+        if run.returncode != 0:
+            raise AssertionError("access-list %s %s: %s" % (command, path, run.stderr))
+        return [line.split() for line in run.stdout.splitlines()]
+
+    def assert_private(self, test, path):
+        lines = self.access_list("show", path)
+        user = lines[0][1]
+        allowed = {line[1]: int(line[2], 16) for line in lines[1:] if line[0] == "allow"}
+        test.assertEqual(set(allowed) - {self.system}, {user}, lines)
+        test.assertEqual(allowed[user] & self.read_write, self.read_write, lines)
+
+    def make_unreadable(self, folder):
+        self.access_list("deny", folder)
+
+
+SYSTEM = Windows if WINE_RUN else Linux
 
 
 @unittest.skipUnless(TOOL and os.path.exists(TOOL), "RELEASE_TOOL not built")
 class ReleaseTool(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.scratch = Path(tempfile.mkdtemp(prefix="merindo-release-system."))
+        cls.system = SYSTEM(cls.scratch)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.system.close()
+        shutil.rmtree(cls.scratch, ignore_errors=True)
+
     def setUp(self):
         self.tmp = Path(tempfile.mkdtemp(prefix="merindo-release."))
         self.addCleanup(shutil.rmtree, self.tmp, ignore_errors=True)
@@ -32,10 +134,9 @@ class ReleaseTool(unittest.TestCase):
         for name, data in self.served.items():
             (self.folder / name).write_bytes(data)
 
-    def tool(self, *args, wrapper=(), code=DONE, says=None):
+    def tool(self, *args, reduced_rights=False, code=DONE, says=None):
         """Runs the tool; checks its exit code and that its error output says `says`."""
-        run = subprocess.run(list(wrapper) + [TOOL] + [str(a) for a in args], capture_output=True, text=True,
-                             timeout=60)
+        run = self.system.run(args, reduced_rights)
         self.assertEqual(run.returncode, code, run.stderr)
         if says:
             self.assertIn(says, run.stderr)
@@ -47,7 +148,7 @@ class ReleaseTool(unittest.TestCase):
 
     def test_keygen_writes_a_private_secret_key_and_prints_the_public_one(self):
         secret, public, printed = self.keygen()
-        self.assertEqual(stat.S_IMODE(secret.stat().st_mode), 0o600)
+        self.system.assert_private(self, secret)
         self.assertEqual(public.read_text(), printed + "\n")
         self.assertRegex(printed, "^[0-9a-f]{64}$")
         self.assertTrue(secret.read_text().startswith("merindo-release secret key\n"))
@@ -122,11 +223,10 @@ class ReleaseTool(unittest.TestCase):
     def test_an_unreadable_folder_is_reported(self):
         secret, public, _ = self.keygen()
         self.tool("sign", secret, self.folder, 1)
-        os.chmod(self.folder, 0)
         self.addCleanup(os.chmod, self.folder, 0o755)
-        without_root_rights = ["setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"]
+        self.system.make_unreadable(self.folder)
         for args in (("sign", secret, self.folder, 2), ("verify", public, self.folder)):
-            self.tool(*args, wrapper=without_root_rights, code=CANNOT, says="Access is denied.")
+            self.tool(*args, reduced_rights=True, code=CANNOT, says=self.system.access_denied)
 
 
 if __name__ == "__main__":

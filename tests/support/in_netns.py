@@ -22,7 +22,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from ftptest import NetNamespace  # noqa: E402
-from winetest import copy_prefix, template_prefix  # noqa: E402
+from winerun import copy_prefix, template_prefix  # noqa: E402
 
 
 @contextlib.contextmanager
