@@ -99,7 +99,9 @@ class ReadVersionFileTest : public ::testing::Test {
     std::ofstream(dir_ / "Versione.Txt", std::ios::binary) << bytes;
     return dir_.string() + "\\Versione.Txt";
   }
-  const std::filesystem::path dir_ = std::filesystem::temp_directory_path() / "version-file-test";
+  // One folder a test: CTest runs the tests of this fixture side by side.
+  const std::filesystem::path dir_ = std::filesystem::temp_directory_path() /
+      (std::string("version-file-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 // Whatever falls on the edge between two blocks read from the file: the two
