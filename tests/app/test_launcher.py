@@ -98,15 +98,23 @@ class LauncherRun:
         return [l for l in self.trace_lines() if l.startswith("beep ")]
 
 
-@unittest.skipUnless(BINARY and os.path.exists(BINARY), "LAUNCHER_BINARY not built")
-class LauncherEndToEnd(unittest.TestCase):
+class ServedRunTestCase(unittest.TestCase):
+    """A test with a run of Run (its folders and served site) in self.r and
+    the scripted server on port 21 serving that site."""
+
+    Run = LauncherRun
+
     def setUp(self):
-        self.r = LauncherRun(self)
+        self.r = self.Run(self)
         self.addCleanup(self.r.close)
 
     def scripted(self, ns, rules=()):
         return ScriptedFtpServer(rules=list(rules), root=str(self.r.site), user=USER, password=PASSWORD,
                                  netns=ns, port=21)
+
+
+@unittest.skipUnless(BINARY and os.path.exists(BINARY), "LAUNCHER_BINARY not built")
+class LauncherEndToEnd(ServedRunTestCase):
 
     def assert_installed_product_started(self):
         self.assertEqual(self.r.started(), [str(self.r.work), "installed"])

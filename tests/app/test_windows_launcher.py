@@ -26,11 +26,11 @@ from collections import namedtuple
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
-from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
+from ftptest import NetNamespace  # noqa: E402
 from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
 from launcherenv import Tick  # noqa: E402
 import test_faults  # noqa: E402
-from test_launcher import COMPANION_BYTES, LIBRARY_BYTES, LauncherRun  # noqa: E402
+from test_launcher import COMPANION_BYTES, LIBRARY_BYTES, LauncherRun, ServedRunTestCase  # noqa: E402
 from winerun import WINE_RUN, copy_prefix, prefix_environment, template_prefix, windows_path  # noqa: E402
 
 TEST_PRODUCT = os.environ.get("LAUNCHER_TEST_PRODUCT", "")
@@ -243,14 +243,8 @@ class WineLauncherRun(LauncherRun):
 
 
 @unittest.skipUnless(BINARY and os.path.exists(BINARY) and WINE_RUN, "the Windows launcher is not built")
-class WindowsLauncherEndToEnd(unittest.TestCase):
-    def setUp(self):
-        self.r = WineLauncherRun(self)
-        self.addCleanup(self.r.close)
-
-    def scripted(self, ns, rules=()):
-        return ScriptedFtpServer(rules=list(rules), root=str(self.r.site), user=USER, password=PASSWORD,
-                                 netns=ns, port=21)
+class WindowsLauncherEndToEnd(ServedRunTestCase):
+    Run = WineLauncherRun
 
     def namespace(self, hosts=(HOST,)):
         return NetNamespace(hosts=list(hosts))
