@@ -37,10 +37,12 @@ matching rule applies; commands that no rule matches run normally.
   Replacing the answer (the command is not carried out)
     "reply": lines sent instead, CR LF appended to each: ["220-a", "220 b"];
              a single string is one line; [] sends nothing. An entry
-             [text, n] repeats text n times.
+             [text, n] repeats text n times; a number is a pause of that
+             many seconds: what came before it goes out in a write of its
+             own, and the server waits before it sends the rest.
     "raw":   bytes sent exactly as given (no CR LF added): a string, or a
-             list of strings and [text, n] repeats. Characters U+0000..U+00FF
-             are single bytes, so "\\u0000" is a NUL byte.
+             list of strings, [text, n] repeats and pauses. Characters
+             U+0000..U+00FF are single bytes, so "\\u0000" is a NUL byte.
     A 2xx reply to USER or PASS logs the session in as the configured user;
     USER always records its argument, so PASS works after a 331 override.
 
@@ -120,21 +122,29 @@ class ScriptError(ValueError):
     pass
 
 
-def _expand(entries, line_end):
-    """Turns a reply/raw value into bytes: strings and [text, n] repeats."""
+def _segments(entries, line_end):
+    """Turns a reply/raw value into its text segments and the pause, in
+    seconds, after each: strings, [text, n] repeats, and numbers (a pause)."""
     if isinstance(entries, str):
         entries = [entries]
     if not isinstance(entries, list):
         raise ScriptError("expected a string or a list, got %r" % (entries,))
-    parts = []
+    segments = [["", 0.0]]
     for entry in entries:
         if isinstance(entry, list) and len(entry) == 2 and isinstance(entry[0], str) and isinstance(entry[1], int):
-            parts.append((entry[0] + line_end) * entry[1])
+            segments[-1][0] += (entry[0] + line_end) * entry[1]
         elif isinstance(entry, str):
-            parts.append(entry + line_end)
+            segments[-1][0] += entry + line_end
+        elif isinstance(entry, (int, float)) and not isinstance(entry, bool) and 0 <= entry <= HOLD_LIMIT:
+            segments[-1][1] = float(entry)
+            segments.append(["", 0.0])
         else:
-            raise ScriptError("bad entry %r: a string or [text, count]" % (entry,))
-    return "".join(parts)
+            raise ScriptError("bad entry %r: a string, [text, count] or a pause in seconds" % (entry,))
+    return segments
+
+
+def _expand(entries, line_end):
+    return "".join(text for text, _ in _segments(entries, line_end))
 
 
 def _to_bytes(text):
@@ -303,6 +313,16 @@ class ScriptedHandler(FTPHandler):
     def send_bytes(self, data):
         if data:
             asynchat.async_chat.push(self, data)  # pyftpdlib's push would encode text as UTF-8
+
+    def send_segments(self, entries, line_end, values):
+        """Sends each segment of a reply as its own write, pausing after it as
+        the script says; the whole server waits meanwhile, so the rest of the
+        reply still comes before the answer to any later command."""
+        for text, pause in _segments(entries, line_end):
+            self.send_bytes(_to_bytes(_substitute(text, values)))
+            if pause:
+                self.initiate_send()
+                time.sleep(pause)
 
     def handle(self):
         rule = self.script.find("greeting", "")

@@ -202,6 +202,24 @@ TEST_F(FtpDownload, ADataConnectionDroppedHalfWayFailsAgainstTheAnnouncedSize) {
   EXPECT_EQ(client_.BytesTotal, 50000);
 }
 
+// The completeness check at its boundary: one byte short of the announced
+// count fails, exactly the count (or more) passes.
+TEST_F(FtpDownload, TheAnnouncedCountIsTheExactBoundaryOfACompleteTransfer) {
+  Start(FtpServerOptions::Scripted(R"([
+      {"on": "RETR", "arg": "short.bin", "drop_after": 9999},
+      {"on": "RETR", "arg": "exact.bin", "preliminary": "150 Opening data connection for exact.bin (10000 bytes)."},
+      {"on": "RETR", "arg": "more.bin", "preliminary": "150 Opening data connection for more.bin (9999 bytes)."}])"));
+  const std::string content = RandomBytes(10000, 11);
+  for (const char* name : {"short.bin", "exact.bin", "more.bin"}) server_->PutFile(name, content);
+  EXPECT_EQ(MessageOf<FTPException>([&] { client_.Download("short.bin", Local("short.bin")); }),
+            "Transfer of short.bin incomplete: 9999 of 10000 bytes received");
+  client_.Download("exact.bin", Local("exact.bin"));
+  EXPECT_EQ(ReadFile(local_ / "exact.bin"), content);
+  client_.Download("more.bin", Local("more.bin"));
+  EXPECT_EQ(ReadFile(local_ / "more.bin"), content);
+  EXPECT_EQ(r_.Count("Success Download"), 2);
+}
+
 TEST_F(FtpDownload, TheControlConnectionClosedBeforeTheEndReplyFails) {
   Start(FtpServerOptions::Scripted(R"([{"on": "RETR", "control_close_after": 20000}])"));
   server_->PutFile("p.exe", RandomBytes(300000, 5));

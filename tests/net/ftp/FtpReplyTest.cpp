@@ -54,6 +54,11 @@ TEST(AnnouncedTransferSize, IsTheCountOfAFinalNBytesAndNothingElse) {
       {"150 x (2147483648 bytes)", std::nullopt},
       {"150 x (00000000007 bytes)", std::nullopt},                      // more than ten digits
       {"", std::nullopt},
+      // A count anywhere but inside the parentheses announces nothing.
+      {"150 Opening data connection for x 100 bytes)", std::nullopt},
+      {"150 Opening data connection for mybytes.dat 100 bytes).", std::nullopt},
+      {"150 Opening data connection for x (file100 bytes)", std::nullopt},
+      {"150 Opening data connection for x (v2.100 bytes)", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(TFtpClient::AnnouncedTransferSize(c.line), c.size) << c.line;
   // The progress keeps the digits before the first "byte", as it always did.
