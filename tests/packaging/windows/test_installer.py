@@ -12,6 +12,7 @@ SHORTCUT_PROBE, the product's name, company and version, and what
 test_windows_launcher needs.
 """
 
+import hashlib
 import os
 import re
 import shutil
@@ -190,9 +191,18 @@ class Signatures(unittest.TestCase):
         self.assertIn("run scripts/build-windows first", result.stderr)
 
 
+def digest(path):
+    return hashlib.sha256(path.read_bytes()).hexdigest()
+
+
+def digests(folder, but):
+    """The digest of each file in folder but one, by name."""
+    return {p.name: digest(p) for p in folder.iterdir() if p.name != but}
+
+
 def registry_values(text):
     """The values `reg query` lists, by name (a number as its text)."""
-    return dict(re.findall(r"^ {4}(.+?) {4}REG_\w+ {4}(.*)$", text, re.MULTILINE))
+    return dict(re.findall(r"^ {4}(.+?) {4}REG_\w+ {4}(.*?)\r?$", text, re.MULTILINE))
 
 
 class InstalledRun(WineLauncherRun):
@@ -259,7 +269,7 @@ class InstallUnderWine(ServedRunTestCase):
                 "QuietUninstallString": '"%s" /S' % uninstaller, "NoModify": "0x1", "NoRepair": "0x1"})
             r.work = r.linux(folder)
             self.assertEqual(sorted(p.name for p in r.work.iterdir()), ["Disinstalla.exe", "merindo-launcher.exe"])
-            self.assertEqual(r.linux(launcher).read_bytes(), launcher_packed.read_bytes())
+            self.assertEqual(digest(r.linux(launcher)), digest(launcher_packed))
             self.assertTrue(verified(r.linux(uninstaller)), "the uninstaller is not signed")
             profile = folder.split("\\AppData\\")[0]
             links = [profile + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\%s.lnk" % NAME,
@@ -278,11 +288,10 @@ class InstallUnderWine(ServedRunTestCase):
             r.local("merindo-launcher.log", b"una riga\r\n")
             r.local("Archivio.dat", b"the product's own data")
             r.linux(launcher).write_bytes(b"MZ an older launcher")
-            kept = {p.name: p.read_bytes() for p in r.work.iterdir() if p.name != "merindo-launcher.exe"}
+            kept = digests(r.work, but="merindo-launcher.exe")
             r.wine(ns, setup, "/S")
-            self.assertEqual(r.linux(launcher).read_bytes(), launcher_packed.read_bytes())
-            self.assertEqual({p.name: p.read_bytes() for p in r.work.iterdir() if p.name != "merindo-launcher.exe"},
-                             kept)
+            self.assertEqual(digest(r.linux(launcher)), digest(launcher_packed))
+            self.assertEqual(digests(r.work, but="merindo-launcher.exe"), kept)
 
             # The uninstaller takes what is the launcher's and leaves the rest.
             for name in (PRODUCT + ".download", "merindo-launcher.log.1", "Rilascio.Sig.download"):
@@ -297,7 +306,7 @@ class InstallUnderWine(ServedRunTestCase):
             self.assertEqual(r.entry(ns)["InstallLocation"], "C:\\MerindoProva")
             self.assertTrue(r.linux("C:\\MerindoProva\\merindo-launcher.exe").exists())
             r.uninstall(ns)
-            self.assertFalse(r.linux("C:\\MerindoProva").exists())
+            self.assertFalse(r.linux("C:\\MerindoProva").exists(), "the emptied folder stays")
 
 
 if __name__ == "__main__":
