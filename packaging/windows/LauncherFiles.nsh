@@ -1,19 +1,20 @@
 ; The launcher's list: the files merindo-launcher.exe itself writes in its
 ; working folder, the install folder. The uninstaller removes these and
-; nothing else of the folder, so the product's own data stays. Keep it to
-; the launcher's names (app/Brontel.cpp, app/SignedUpdate.cpp,
-; app/InstallFile.h); a reinstall touches none of them.
+; nothing else of the folder, so the product's own data stays; a reinstall
+; touches none of them. Keep it to the launcher's names (app/InstallFile.h,
+; app/Brontel.cpp, app/SignedUpdate.cpp, the run log's).
 
-; A file of the launcher and what a run of it may leave beside it: the file
-; a download is received in before it takes the file's place
-; (kPartialSuffix). A new suffix of the launcher's goes here.
+; A file of the launcher and what a run may leave beside it: the file a
+; download is received in (kPartialSuffix) and the installed file kept aside
+; while an install is in progress (kKeptSuffix). A new suffix goes here.
 !macro RemoveLauncherFile NAME
   Delete "$INSTDIR\${NAME}"
   Delete "$INSTDIR\${NAME}.download"
+  Delete "$INSTDIR\${NAME}.kept"
 !macroend
 
 !macro RemoveLauncherFiles
-  ; the product, its companion and its library, downloaded
+  ; the product, its companion and its library
   !insertmacro RemoveLauncherFile "Merindo_SQL_Dalvessa.Exe"
   !insertmacro RemoveLauncherFile "Quillane.Exe"
   !insertmacro RemoveLauncherFile "ntwdblib.dll"
@@ -22,10 +23,12 @@
   !insertmacro RemoveLauncherFile "VersioneAttuale.Txt"
   ; the release record of signed releases
   !insertmacro RemoveLauncherFile "RilascioAttuale.Txt"
+  ; the journal of an install in progress (kJournalName)
+  !insertmacro RemoveLauncherFile "InstallazioneInCorso.Txt"
   ; the run log and the one before it
   !insertmacro RemoveLauncherFile "merindo-launcher.log"
   !insertmacro RemoveLauncherFile "merindo-launcher.log.1"
-  ; the signed release's description and signature are only received
+  ; the signed release's description and signature, only ever received
   Delete "$INSTDIR\Rilascio.Txt.download"
   Delete "$INSTDIR\Rilascio.Sig.download"
 !macroend

@@ -294,7 +294,8 @@ class InstallUnderWine(ServedRunTestCase):
             self.assertEqual(digests(r.work, but="merindo-launcher.exe"), kept)
 
             # The uninstaller takes what is the launcher's and leaves the rest.
-            for name in (PRODUCT + ".download", "merindo-launcher.log.1", "Rilascio.Sig.download"):
+            for name in (PRODUCT + ".download", COMPANION + ".kept", "InstallazioneInCorso.Txt",
+                         "merindo-launcher.log.1", "Rilascio.Sig.download"):
                 r.local(name, b"left over")
             r.uninstall(ns)
             self.assertIsNone(r.entry(ns))
