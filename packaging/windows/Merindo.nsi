@@ -47,6 +47,9 @@ ManifestSupportedOS all
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+!define MUI_WELCOMEPAGE_TEXT "Questo programma installerà ${PRODUCT} ${VERSION} per l'utente corrente: \
+  non servono i diritti di amministratore.$\r$\n$\r$\nAl primo avvio ${PRODUCT} scaricherà \
+  l'ultima versione del programma.$\r$\n$\r$\nPer proseguire, seleziona 'Avanti'."
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Avvia ${PRODUCT}"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartLauncher
