@@ -1,4 +1,5 @@
-// The shell: starting a program file, and the desktop's sounds and cursors.
+// The shell: starting a program file, message boxes, and the desktop's sounds
+// and cursors.
 #include "platform/Observe.h"
 #include "platform/posix/Internal.h"
 
