@@ -105,9 +105,15 @@ class Display : public EventSource {
     os::display::pollEvents(events_);
     for (const os::display::Event& e : events_) handle(e);
     if (now - lastFrame_ < kFrameMs) return;
-    lastFrame_ = now;
+    presentAll();
+  }
+
+  // Brings what was drawn to the screen now, before the thread stops
+  // pumping (a modal box of the desktop's).
+  void presentAll() {
     for (HWND hwnd : std::vector<HWND>(shown_))
       if (Window* w = findWindow(hwnd)) present(*w);
+    lastFrame_ = os::monotonicMs();
   }
 
  private:
@@ -219,6 +225,7 @@ void displaySound(UINT type) {
 
 void displayMessageBox(HWND owner, const std::string& caption, const std::string& text, UINT type) {
   if (!os::display::isOpen()) return;
+  Display::instance().presentAll();
   const Window* w = owner ? findWindow(owner) : nullptr;
   const auto kind = (type & 0xF0) == MB_ICONHAND          ? os::display::BoxKind::Error
                     : (type & 0xF0) == MB_ICONEXCLAMATION ? os::display::BoxKind::Warning
