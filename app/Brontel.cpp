@@ -10,6 +10,7 @@
 #include "classlib/Screen.h"
 #include "classlib/Timer.h"
 #include "net/ftp/FtpClient.h"
+#include "platform/CurrentDirectory.h"
 #include "platform/Win32.h"
 #include "widgets/FxProgressFill.h"
 #include "widgets/FxStatusBar.h"
@@ -56,10 +57,17 @@ void TX_Brontel::SetRow(int row, const std::string& product, const std::string& 
 void TX_Brontel::FormCreate(TObject*) {
   // The directory as the system returns it in 260 characters, cut to 255.
   // One that does not fit is taken as "." (this directory, relatively), so
-  // that the local files are never looked for at the root of the disk.
+  // that the local files are never looked for at the root of the disk; so
+  // is one whose name the ANSI code page cannot hold (Greek letters on a
+  // western Windows): its name comes with '?' or look-alike letters, which
+  // lead to no folder, and every file step and the product's start would
+  // fail, while the relative paths reach the files, and the product started
+  // by one gets this folder as its own.
   char directory[260] = {};
   const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
-  DirCorrente = length > 0 && length < sizeof directory ? ShortString(directory) : std::string(".");
+  DirCorrente = length > 0 && length < sizeof directory && platform::CurrentDirectoryHasAnsiName()
+                    ? ShortString(directory)
+                    : std::string(".");
 
   // No window commands: no restore, minimise, maximise, size, move or close,
   // and no separator.
@@ -216,10 +224,41 @@ void TX_Brontel::DownloadReplacing(const std::string& remote, const std::string&
   PutInPlace(partial, local);
 }
 
+namespace {
+
+// The system's error number for a failed ShellExecuteA: its result, except
+// for the shell's own numbers, which mean other things as error numbers.
+DWORD StartError(UINT_PTR result) {
+  switch (result) {
+    case 0: return ERROR_NOT_ENOUGH_MEMORY;  // out of memory or resources
+    case SE_ERR_SHARE: return ERROR_SHARING_VIOLATION;
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC: return ERROR_NO_ASSOCIATION;
+    case SE_ERR_DDETIMEOUT:
+    case SE_ERR_DDEFAIL:
+    case SE_ERR_DDEBUSY: return ERROR_DDE_FAIL;
+    case SE_ERR_DLLNOTFOUND: return ERROR_DLL_NOT_FOUND;
+    default: return static_cast<DWORD>(result);
+  }
+}
+
+}  // namespace
+
 void TX_Brontel::TimerAvviaTimer(TObject*) {
   SetStatus(" Attendere Avvio Procedura .......");
   const std::string launchPath = DirCorrente + kLaunchPath;
-  if (FileExists(launchPath)) ShellExecuteA(Handle(), "Open", launchPath.c_str(), "", "", SW_HIDE);
+  if (FileExists(launchPath)) {
+    const auto result =
+        reinterpret_cast<UINT_PTR>(ShellExecuteA(Handle(), "Open", launchPath.c_str(), "", "", SW_HIDE));
+    // A product that does not start is said before the window goes: else
+    // the user sees it vanish and nothing come.
+    if (result <= 32) {
+      // The box's own message loop would run this handler again.
+      TimerAvvia->SetEnabled(false);
+      const std::string text = "Impossibile avviare Merindo: " + SysErrorMessage(StartError(result));
+      MessageBoxA(Handle(), text.c_str(), Application->Title().c_str(), MB_OK | MB_ICONHAND);
+    }
+  }
   Application->Terminate();
 }
 

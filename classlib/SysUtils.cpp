@@ -1,5 +1,6 @@
 #include "classlib/SysUtils.h"
 
+#include "classlib/Fonts.h"
 #include "platform/Win32.h"
 
 #include <cstdarg>
@@ -93,10 +94,18 @@ std::string ShortString(const std::string& text) {
 
 namespace {
 
+// The user's setting in Windows-1252, the code page the canvas draws. Asked
+// in Unicode: the ANSI call gives it in the system's code page, which may be
+// another, or without the character at all (the narrow no-break space that
+// groups French digits). A character Windows-1252 lacks becomes a no-break
+// space: a separator that cannot be drawn shows as a gap.
 std::string localeText(LCTYPE type, const char* fallback) {
-  char buf[16] = {};
-  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buf, sizeof buf) > 0) return buf;
-  return fallback;
+  WCHAR buf[16] = {};
+  const int length = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buf, 16);
+  if (length <= 1) return fallback;
+  std::string text;
+  for (int i = 0; i + 1 < length; ++i) text += fonts::UnicodeToAnsi(buf[i], '\xA0');
+  return text;
 }
 
 }  // namespace

@@ -80,6 +80,7 @@ struct Window {
   std::uint32_t id = 0;
   std::string className;
   WNDPROC proc = nullptr;
+  HCURSOR cursor = nullptr;  // the class's
   std::vector<unsigned char> extra;
   LONG_PTR userData = 0;
   DWORD style = 0;
@@ -178,6 +179,9 @@ bool displayDesktopSize(int& width, int& height);
 void displayCursor(UINT_PTR resourceId);
 // The desktop's sound for a MessageBeep type, where one can be played.
 void displaySound(UINT type);
+// With a display, shows a message box over the owner's window and returns
+// once a person dismissed it; without, returns at once.
+void displayMessageBox(HWND owner, const std::string& caption, const std::string& text, UINT type);
 
 // Capture on request and recording (Capture.cpp): with
 // WIN32_PLATFORM_CAPTURE_DIR or WIN32_PLATFORM_RECORD_DIR set, the first

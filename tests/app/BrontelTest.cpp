@@ -43,6 +43,7 @@ TEST_F(BrontelRun, AnUpdateShowsEveryStepDownloadsTheFilesAndStartsTheProduct) {
   EXPECT_EQ(Read("VersioneAttuale.Txt"), "1.0\r\n");
   ASSERT_EQ(observe::startedPrograms().size(), 1u);  // one launch attempt
   EXPECT_EQ(observe::startedPrograms()[0].showCommand, 0);
+  EXPECT_TRUE(observe::messageBoxes().empty());  // a start that worked says nothing
   EXPECT_EQ(commands_.back(), "RETR " + std::string(ProfileB.RemoteRoot) + "/Merindo/ntwdblib.dll");
   // The received-bytes text in the regional format, the last block of a file.
   EXPECT_NE(std::find(form_->shown.begin(), form_->shown.end(), " 150.000 Bytes di 150.000 Ricevuti"),

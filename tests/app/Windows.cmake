@@ -39,9 +39,15 @@ launcher_test(app_tests
 add_executable(windows-test-product WIN32 windows_product/main.c)
 set_target_properties(windows-test-product PROPERTIES C_STANDARD 11)
 add_dependencies(app_tests windows-test-product)
+# Presses OK on the launcher's message box, which nobody else can under
+# Wine's null display driver, and tells what it said.
+add_executable(windows-answer-box windows_answer_box/main.c)
+set_target_properties(windows-answer-box PROPERTIES C_STANDARD 11)
+add_dependencies(app_tests windows-answer-box)
 set(windows_e2e_environment
     LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher>
     LAUNCHER_TEST_PRODUCT=$<TARGET_FILE:windows-test-product>
+    LAUNCHER_ANSWER_BOX=$<TARGET_FILE:windows-answer-box>
     LAUNCHER_HOST=${LAUNCHER_PROFILE_B_HOST}
     LAUNCHER_USER=${LAUNCHER_PROFILE_B_USER}
     LAUNCHER_PASSWORD=${LAUNCHER_PROFILE_B_PASSWORD}

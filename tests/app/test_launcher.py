@@ -211,6 +211,26 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.assertIsNone(self.r.started())
         self.assertFalse((self.r.work / PRODUCT).exists())
 
+    def test_a_product_that_cannot_be_started_is_told_in_a_box_and_the_launcher_ends(self):
+        # Headless, the platform answers the box with OK at once.
+        box = "messagebox 16 Cavenor S.R.L. Software Update\tImpossibile avviare Merindo: "
+        for name, content, mode, wrapper, reason in (
+                ("not a program", b"MZ, damaged\n", 0o644, (),
+                 "An attempt was made to load a program with an incorrect format."),
+                ("no permission", INSTALLED_PRODUCT, 0o000,
+                 ("setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"), "Access is denied.")):
+            with self.subTest(name):
+                self.r.trace.unlink(missing_ok=True)
+                self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
+                self.r.local(PRODUCT, content)
+                (self.r.work / PRODUCT).chmod(mode)
+                with NetNamespace(hosts=[HOST]) as ns:
+                    self.r.run(ns, under=wrapper)
+                lines = self.r.trace_lines()
+                self.assertEqual([l for l in lines if l.startswith("messagebox ")], [box + reason])
+                self.assertIsNone(self.r.started())
+                self.assertFalse((self.r.work / "product-started.txt").exists())
+
     def test_update_against_vsftpd(self):
         self.r.serve_release()
         self.r.local("VersioneAttuale.Txt", b"1.0\r\n")

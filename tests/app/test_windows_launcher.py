@@ -19,6 +19,7 @@ calls of RELAYED, with Wine's clock and the process of each call).
 
 import os
 import re
+import subprocess
 import sys
 import time
 import unittest
@@ -31,9 +32,12 @@ from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROO
 from launcherenv import Tick  # noqa: E402
 import test_faults  # noqa: E402
 from test_launcher import COMPANION_BYTES, LIBRARY_BYTES, LauncherRun, ServedRunTestCase  # noqa: E402
-from winerun import WINE_RUN, copy_prefix, prefix_environment, template_prefix, windows_path  # noqa: E402
+from winerun import (WINE_RUN, copy_prefix, prefix_environment, run_program, template_prefix,  # noqa: E402
+                     windows_path)
 
 TEST_PRODUCT = os.environ.get("LAUNCHER_TEST_PRODUCT", "")
+ANSWER_BOX = os.environ.get("LAUNCHER_ANSWER_BOX", "")
+CAPTION = "Cavenor S.R.L. Software Update"
 STARTED_MARKER = "product-started.txt"
 
 
@@ -306,6 +310,44 @@ class WindowsLauncherEndToEnd(ServedRunTestCase):
 
     def test_no_server_starts_the_installed_product(self):
         self.check_no_download(serve=False)
+
+    def test_a_working_folder_named_outside_the_ansi_code_page_is_updated_and_started(self):
+        # Greek letters, while the prefix's ANSI code page is Windows-1252:
+        # the ANSI functions get '?' in their place.
+        greek = self.r.tmp / "Ελληνικά"
+        self.r.work.rename(greek)
+        self.r.work = greek
+        self.r.serve_release()
+        self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
+        with self.namespace() as ns, self.scripted(ns):
+            self.r.run(ns)
+            started = self.r.started()
+        self.assertEqual((greek / PRODUCT).read_bytes(), self.r.served)
+        self.assertEqual((greek / COMPANION).read_bytes(), COMPANION_BYTES)
+        self.assertEqual((greek / LIBRARY).read_bytes(), LIBRARY_BYTES)
+        self.assertEqual(started, [windows_path(greek), "served"])
+
+    def test_a_product_that_cannot_be_started_is_told_in_a_box_and_the_launcher_ends(self):
+        self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
+        self.r.local(PRODUCT, b"MZ, damaged\n")
+        with self.namespace() as ns:
+            env = prefix_environment(self.r.prefix)
+            launcher = subprocess.Popen(ns.command([WINE_RUN, BINARY]), cwd=str(self.r.work), env=env,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL, start_new_session=True)
+            try:
+                answer = run_program(ns.command([WINE_RUN, ANSWER_BOX, CAPTION]), env, timeout=120)
+                ended = launcher.wait(60)
+            finally:
+                if launcher.poll() is None:
+                    launcher.kill()
+                    launcher.wait()
+        self.assertEqual(answer.returncode, 0, "no box came")
+        # One box: its own message loop, which runs the window's timers
+        # while it is up, started nothing again.
+        self.assertRegex(answer.stdout, r"^Impossibile avviare Merindo: \S[^\n]*\S\r?\n$")
+        self.assertEqual(ended, 0)
+        self.assertFalse((self.r.work / STARTED_MARKER).exists())
 
     def test_a_download_failing_half_way_leaves_the_installed_file_intact(self):
         self.r.serve_release()
