@@ -2,10 +2,10 @@
 #include "net/ftp/FtpClient.h"
 
 #include "net/socket/ReplyCode.h"
-#include "platform/Win32.h"
 
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <string_view>
 
 std::int32_t TFtpClient::ExtractTransferSize(const std::string& line) {
@@ -152,7 +152,7 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
     const std::uint16_t listening = DataConnection->SocketHandle;
     DataConnection->SocketHandle = DataConnection->Accept();
     DataConnection->TimerOff();
-    closesocket(listening);
+    DataConnection->DiscardSocket(listening);
   }
 
   BytesTotal = ExtractTransferSize(line);

@@ -58,7 +58,7 @@ std::uint16_t TTcpSocket::Accept() {
   std::memcpy(&RemoteAddress, &peer, sizeof RemoteAddress);
   if (Canceled) {
     Canceled = false;
-    closesocket(accepted);
+    DiscardSocket(static_cast<std::uint16_t>(accepted));
     throw EAbortError("Socket send aborted");
   }
   return static_cast<std::uint16_t>(accepted);
