@@ -121,7 +121,9 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
     DataConnection->Connect();
   } else {
     DataConnection->Port = 0;
-    DataConnection->Listen(true);
+    // Reachable exactly where the server connects to, and nowhere else: the
+    // address of the control connection's local end, not every interface.
+    DataConnection->Listen(true, GetLocalAddress());
     Transaction("PORT " + GetLocalAddressArg() + DataConnection->GetLocalPortArg());
     if (ReplyNumber > 300 && ReplyNumber < 600 && ReplyFailure(TransactionReply)) return;
   }

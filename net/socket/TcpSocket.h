@@ -253,11 +253,15 @@ class TTcpSocket : public TComponent {
   bool ConnectionEnded() const { return !Connected; }
 
   // ---- listener
-  // Binds the socket to the wildcard address and Port (0 = the system
-  // chooses; beyond 16 bits an ERangeError), selects only FD_ACCEPT (on 1126
-  // when secondMessage, else 1125) and listens with a backlog of 1. Raises the
-  // socket error of bind or listen.
-  void Listen(bool secondMessage);
+  // Binds the socket to address (dotted; the wildcard address, every
+  // interface, unless given) and Port (0 = the system chooses; beyond 16 bits
+  // an ERangeError), selects only FD_ACCEPT (on 1126 when secondMessage, else
+  // 1125) and listens with a backlog of 1. Raises the socket error of bind
+  // or listen (an address that is not one of this machine's:
+  // "10049:Can't assign requested address").
+  void Listen(bool secondMessage, const std::string& address = "0.0.0.0");
+  // The socket's local IPv4 address, dotted ("192.168.1.20").
+  std::string GetLocalAddress();
   // The socket's local IPv4 address with commas for dots ("192,168,1,20").
   std::string GetLocalAddressArg();
   // The socket's local port as ",<high byte>,<low byte>" (",19,137" for 5001).
