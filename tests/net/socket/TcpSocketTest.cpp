@@ -19,6 +19,7 @@ using sockettest::pumpAWhile;
 using sockettest::pumpUntil;
 using sockettest::raised;
 using sockettest::StatusLog;
+using sockettest::waitQueued;
 using sockettest::Watchdog;
 using testsupport::LoopbackPeer;
 using testsupport::PeerConnection;
@@ -273,10 +274,7 @@ TEST(TTcpSocketConnect, MessagesOfOthersToTheHiddenWindowChangeNothing) {
   };
   lookUpRunning.onMessage = [&](UINT, WPARAM, LPARAM) {
     MSG reply;
-    for (int i = 0; i < 5000 && !PeekMessageA(&reply, socket.WindowHandle, kSocketAsyncMessage,
-                                              kSocketAsyncMessage, PM_NOREMOVE);
-         ++i)
-      Sleep(2);
+    waitQueued(socket.WindowHandle, kSocketAsyncMessage, reply);
     PostMessageA(socket.WindowHandle, broadcast, 0, 0);
   };
   socket.Host = "localhost";
@@ -319,10 +317,7 @@ TEST(TTcpSocketConnect, NoticesQueuedForAClosedSocketNeverReachTheNextConnection
     connected = true;
     if (peerClosed) {
       MSG notice{};
-      for (int i = 0; i < 5000 && !PeekMessageA(&notice, socket.WindowHandle, kSocketMessage, kSocketMessage,
-                                                PM_NOREMOVE);
-           ++i)
-        Sleep(2);
+      ASSERT_TRUE(waitQueued(socket.WindowHandle, kSocketMessage, notice));
       ASSERT_EQ(WSAGETSELECTEVENT(notice.lParam), FD_CLOSE);
     } else {
       PostMessageA(socket.WindowHandle, kSocketMessage, socket.SocketHandle, WSAMAKESELECTREPLY(FD_CLOSE, 0));
@@ -460,10 +455,7 @@ TEST(TTcpSocketStartUp, AComponentDestroyedWhileItsLookUpRunsLeavesNothingBehind
     HWND window = socket->WindowHandle;
     if (replyQueued) {
       MSG reply;
-      for (int i = 0; i < 5000 && !PeekMessageA(&reply, window, kSocketAsyncMessage, kSocketAsyncMessage, PM_NOREMOVE);
-           ++i)
-        Sleep(2);
-      ASSERT_EQ(reply.message, kSocketAsyncMessage);
+      ASSERT_TRUE(waitQueued(window, kSocketAsyncMessage, reply));
     }
     delete socket;
     EXPECT_TRUE(IsWindow(window)) << "gone before the look-up's reply";
