@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <cwchar>
 #include <string>
 
 namespace platform {
@@ -24,9 +23,11 @@ std::wstring FolderKey() {
   std::wstring path(GetCurrentDirectoryW(0, nullptr), L'\0');
   if (path.empty()) return {};
   path.resize(GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data()));
-  std::wstring full(GetLongPathNameW(path.c_str(), nullptr, 0), L'\0');
-  full.resize(GetLongPathNameW(path.c_str(), full.data(), static_cast<DWORD>(full.size())));
-  if (!full.empty()) path = full;
+  if (const DWORD size = GetLongPathNameW(path.c_str(), nullptr, 0)) {
+    std::wstring full(size, L'\0');
+    full.resize(GetLongPathNameW(path.c_str(), full.data(), size));
+    if (!full.empty()) path = full;
+  }
   CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
   for (wchar_t& c : path) {
     if (c == L'\\') c = L'/';
@@ -44,9 +45,9 @@ std::wstring ObjectName(const wchar_t* prefix, const std::wstring& key) {
     digest ^= static_cast<std::uint16_t>(c);
     digest *= 1099511628211ull;
   }
-  wchar_t tail[18];
-  std::swprintf(tail, 18, L"#%016llx", static_cast<unsigned long long>(digest));
-  return name.substr(0, MAX_PATH - 1 - 17) + tail;
+  std::wstring tail = L"#";
+  for (int shift = 60; shift >= 0; shift -= 4) tail += L"0123456789abcdef"[(digest >> shift) & 0xF];
+  return name.substr(0, MAX_PATH - 1 - tail.size()) + tail;
 }
 
 // Every session's launchers exclude each other (a folder may be shared); the
