@@ -420,11 +420,8 @@ class Waits(FaultCase):
         launch.serve()
         with NetNamespace(hosts=[HOST]) as ns, \
                 ScriptedFtpServer(rules=rules, root=str(launch.site), user=USER, password=PASSWORD,
-                                  netns=ns, port=21) as server, \
-                tempfile.TemporaryFile() as err:
-            proc = subprocess.Popen(ns.command(launch.command()), cwd=str(launch.work), env=launch.environment(),
-                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err,
-                                    start_new_session=True)
+                                  netns=ns, port=21) as server:
+            proc = launch.start(ns)
             try:
                 deadline = time.monotonic() + 30
                 while not stuck(ns, server) and time.monotonic() < deadline and proc.poll() is None:
@@ -441,8 +438,9 @@ class Waits(FaultCase):
             finally:
                 os.killpg(proc.pid, signal.SIGKILL)
                 proc.wait()
-            err.seek(0)
-            launch.assert_no_sanitizer_report(err.read().decode(errors="replace"))
+            proc.errors.seek(0)
+            launch.assert_no_sanitizer_report(proc.errors.read().decode(errors="replace"))
+            proc.errors.close()
         launch.assert_installed(started=None)
         if not CAPTURES:
             self.skipTest("the platform of this build takes no pictures on request: painting not checked")
