@@ -11,6 +11,7 @@
 #include "classlib/Timer.h"
 #include "net/ftp/FtpClient.h"
 #include "platform/CurrentDirectory.h"
+#include "platform/SingleInstance.h"
 #include "platform/Win32.h"
 #include "widgets/FxProgressFill.h"
 #include "widgets/FxStatusBar.h"
@@ -308,12 +309,19 @@ void TX_Brontel::TimerDownloadTimer(TObject*) {
   if (index >= 1 && index <= 5) item->SetImageIndex(index == 5 ? 1 : index + 1);
 }
 
-int LauncherMain(std::int32_t stallTimeOutS, const std::string& releaseKey) {
+int LauncherMain(std::int32_t stallTimeOutS, const std::string& releaseKey, bool passive) {
+  // Two launchers in one folder would download into the same files, and one
+  // could put in place what the other still writes: a second one leaves the
+  // run, the files and the product's start to the first.
+  platform::InstanceClaim claim;
+  if (!claim.Held()) return 0;
   try {
     Application->Initialize();
     while (!X_Brontel) Application->CreateForm(X_Brontel);
+    claim.SetWindow(X_Brontel->Handle());
     X_Brontel->StallTimeOut = stallTimeOutS * 1000;
     X_Brontel->ChiaveRilascio = releaseKey;
+    X_Brontel->FtpClient1->Passive = passive;
     Application->Run();
   } catch (const std::exception& e) {
     Application->HandleException(nullptr, e);

@@ -105,9 +105,11 @@ std::optional<int> ProgressPosition(std::int32_t received, std::int32_t total);
 // The program's one window.
 extern TX_Brontel* X_Brontel;
 
-// The program entry: initialises the application, creates the window with
-// the stall guard of stallTimeOutS seconds (0: none; see
-// TX_Brontel::StallTimeOut) and the vendor's release key (empty for a launcher
-// built without one), runs the message loop until the run ends, frees the
-// window. Returns the exit code.
-int LauncherMain(std::int32_t stallTimeOutS, const std::string& releaseKey);
+// The program entry: ends at once (exit code 0, nothing touched) when
+// another launcher runs in the current directory, after bringing that one's
+// window to the front on Windows; otherwise initialises the application,
+// creates the window with the stall guard of stallTimeOutS seconds (0: none;
+// see TX_Brontel::StallTimeOut), the vendor's release key (empty for a
+// launcher built without one) and FtpClient1 in passive mode or not, runs the
+// message loop until the run ends, frees the window. Returns the exit code.
+int LauncherMain(std::int32_t stallTimeOutS, const std::string& releaseKey, bool passive);

@@ -101,7 +101,8 @@ class TFtpClient : public TTcpSocket {
   void SetTransferType(int type);
 
   // Retrieves RemoteFile ("RETR <RemoteFile>") over a data connection (PORT,
-  // or PASV when Passive) into LocalFile (RemoteFile's text when LocalFile is
+  // listening on the control connection's local address only, or PASV when
+  // Passive) into LocalFile (RemoteFile's text when LocalFile is
   // empty), replacing an existing file. BytesTotal holds the size announced
   // in the RETR reply during the transfer (0 when none), the received count
   // afterwards. Fires OnTransactionStart, OnPacketRecvd per block (sender:

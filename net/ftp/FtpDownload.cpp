@@ -2,10 +2,10 @@
 #include "net/ftp/FtpClient.h"
 
 #include "net/socket/ReplyCode.h"
-#include "platform/Win32.h"
 
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <string_view>
 
 std::int32_t TFtpClient::ExtractTransferSize(const std::string& line) {
@@ -121,7 +121,9 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
     DataConnection->Connect();
   } else {
     DataConnection->Port = 0;
-    DataConnection->Listen(true);
+    // Reachable exactly where the server connects to, and nowhere else: the
+    // address of the control connection's local end, not every interface.
+    DataConnection->Listen(true, GetLocalAddress());
     Transaction("PORT " + GetLocalAddressArg() + DataConnection->GetLocalPortArg());
     if (ReplyNumber > 300 && ReplyNumber < 600 && ReplyFailure(TransactionReply)) return;
   }
@@ -152,7 +154,7 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
     const std::uint16_t listening = DataConnection->SocketHandle;
     DataConnection->SocketHandle = DataConnection->Accept();
     DataConnection->TimerOff();
-    closesocket(listening);
+    DataConnection->DiscardSocket(listening);
   }
 
   BytesTotal = ExtractTransferSize(line);

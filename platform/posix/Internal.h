@@ -44,9 +44,6 @@ class EventSource {
 // A posted message and what the platform must do when it is retrieved.
 struct QueuedMessage {
   MSG msg;
-  // Identifies the poster, so that a socket's pending notifications can be
-  // dropped when it closes (0 = none).
-  std::uint64_t tag = 0;
   // Runs on the owning thread when the message is removed from the queue
   // (a host look-up lays out its reply there).
   std::function<void()> onRetrieve;
@@ -122,9 +119,6 @@ std::shared_ptr<ThreadQueue> queueOfWindow(HWND hwnd);
 // Posts a message with platform extras (tag, retrieval action). Thread-safe.
 // Fails (false) when the window is gone.
 bool postQueued(HWND hwnd, QueuedMessage message);
-
-// Drops every queued message that carries the tag, on every thread.
-void dropTagged(std::uint64_t tag);
 
 // Called by DestroyWindow: forgets the window's posted messages and timers.
 void forgetWindowMessages(Window& window);

@@ -46,6 +46,7 @@ set_target_properties(windows-answer-box PROPERTIES C_STANDARD 11)
 add_dependencies(app_tests windows-answer-box)
 set(windows_e2e_environment
     LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher>
+    LAUNCHER_PASSIVE_BINARY=$<TARGET_FILE:merindo-launcher-passive-test>
     LAUNCHER_TEST_PRODUCT=$<TARGET_FILE:windows-test-product>
     LAUNCHER_ANSWER_BOX=$<TARGET_FILE:windows-answer-box>
     LAUNCHER_HOST=${LAUNCHER_PROFILE_B_HOST}
@@ -72,6 +73,13 @@ launcher_python_test(windows.e2e.signed MODULE test_signed
               RELEASE_TOOL=$<TARGET_FILE:merindo-release>
               RELEASE_TEST_KEY=${PROJECT_SOURCE_DIR}/tests/support/release-test-key.secret)
 set_tests_properties(windows.e2e.stall_guard windows.e2e.signed PROPERTIES TIMEOUT 900)
+
+# Two launchers in one folder, and the launcher built for passive mode: the
+# Linux build's cases with the Windows programs.
+launcher_python_test(windows.e2e.single_instance MODULE test_faults.SingleInstance
+  ENVIRONMENT ${windows_e2e_environment})
+launcher_python_test(windows.e2e.passive MODULE test_faults.PassiveMode ENVIRONMENT ${windows_e2e_environment})
+set_tests_properties(windows.e2e.single_instance windows.e2e.passive PROPERTIES TIMEOUT 600)
 
 # The window under Wine on a display of its own, against the Linux build's
 # rendering of the same state: LAUNCHER_LINUX_RENDER names the Linux build's

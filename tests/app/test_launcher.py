@@ -20,7 +20,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer  # noqa: E402
-from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER,  # noqa: E402
+from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, LOCK_FILE, PASSWORD, PRODUCT, ROOT, USER,  # noqa: E402
                          timer_ticks)
 
 
@@ -142,7 +142,7 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.assertEqual(len(starts), 1)
         self.assertIn(" show=0 dir=%s " % self.r.work, starts[0])
         self.assertEqual(sorted(p.name for p in self.r.work.iterdir()),
-                         sorted([PRODUCT, COMPANION, LIBRARY, "Versione.Txt", "VersioneAttuale.Txt",
+                         sorted([PRODUCT, COMPANION, LIBRARY, "Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE,
                                  "product-started.txt"]))  # no temporary file left
 
     def test_same_version_downloads_nothing_and_starts_the_installed_product(self):
@@ -202,7 +202,7 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.assert_installed_product_started()
         self.assertFalse((self.r.work / COMPANION).exists())  # the run stops at the failed file
         self.assertEqual(sorted(p.name for p in self.r.work.iterdir()),
-                         sorted([PRODUCT, "Versione.Txt", "VersioneAttuale.Txt", "product-started.txt"]))
+                         sorted([PRODUCT, "Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE, "product-started.txt"]))
 
     def test_no_product_anywhere_starts_nothing_and_the_launcher_ends(self):
         self.r.local("VersioneAttuale.Txt", b"1.0\r\n")

@@ -47,9 +47,13 @@ def product(tag, padding=0):
 
 
 # The calls Wine traces: those that open, write, flush, close and replace
-# files, arm window timers, and start programs. Wine adds the calls of window
-# procedures (which show each WM_TIMER) by itself.
-RELAYED = ("CreateFileA", "WriteFile", "FlushFileBuffers", "CloseHandle", "MoveFileExA", "SetTimer", "ShellExecuteA")
+# files, arm window timers, start programs, create windows and bring one to
+# the front. Wine adds the calls of window procedures (which show each
+# WM_TIMER) by itself.
+RELAYED = ("CreateFileA", "WriteFile", "FlushFileBuffers", "CloseHandle", "MoveFileExA", "SetTimer", "ShellExecuteA",
+           "CreateWindowExA", "SetForegroundWindow")
+# The window class of the launcher's form (classlib/Forms.cpp).
+FORM_CLASS = "ClasslibForm"
 RELAY_DEBUG = "+timestamp,+pid,+relay"
 MOVEFILE_REPLACE_EXISTING = 0x1
 MOVEFILE_WRITE_THROUGH = 0x8
@@ -184,11 +188,32 @@ class WineLaunch(test_faults.Launch):
         namespace (whose end ends the product) until the product has run."""
         result = super().run(ns, wrapper, timeout)
         self.calls = relay_calls(result.stderr)
+        self.await_product()
+        return result
+
+    def finish(self, proc, timeout=120):
+        """As run, for a launcher of start; the calls of every launcher that
+        finished are kept (each with its process)."""
+        stderr = super().finish(proc, timeout)
+        self.calls += relay_calls(stderr)
+        self.await_product()
+        return stderr
+
+    def await_product(self):
         marker = self.work / STARTED_MARKER
         deadline = time.monotonic() + 20
         while self.starts() and not marker.exists() and time.monotonic() < deadline:
             time.sleep(0.05)
-        return result
+
+    def assert_brought_to_front(self):
+        """A launcher brought to the front the form window that another
+        launcher created, and was the only one to bring a window forward."""
+        forms = {(c.process, c.result) for c in self.calls
+                 if c.function == "CreateWindowExA" and c.arguments[1:2] == [FORM_CLASS]}
+        fronted = [(c.process, c.arguments[0]) for c in self.calls if c.function == "SetForegroundWindow"]
+        self.test.assertEqual(len(fronted), 1, fronted)
+        process, window = fronted[0]
+        self.test.assertIn(window, {w for p, w in forms if p != process}, "not another launcher's window")
 
     def run_observing_replacements(self, ns):
         self.run(ns)

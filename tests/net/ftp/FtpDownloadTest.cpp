@@ -77,7 +77,15 @@ TEST_F(FtpDownload, ActiveModeIsByteExactWithTheEventsInOrderAndThePortOfTheCont
   const std::string content = RandomBytes(1 << 20, 1);
   server_->PutFile("big.bin", content);
   client_.SetTransferType(TypeLocal8);
+  // Where the data connection listens, read from its socket when the PORT
+  // reply comes.
+  std::string listening;
+  client_.OnStatus = [&](TComponent*, const std::string& s) {
+    r_.status.push_back(s);
+    if (client_.DataConnection && listening.empty()) listening = client_.DataConnection->GetLocalAddress();
+  };
   client_.Download("big.bin", Local("big.bin"));
+  EXPECT_EQ(listening, "127.0.0.1");  // the control connection's local end, not every interface
   EXPECT_EQ(ReadFile(local_ / "big.bin"), content);
   EXPECT_EQ(r_.events, (Lines{"Success Command", "TransactionStart", "TransactionStop", "TransactionStop",
                               "Success Download"}));
