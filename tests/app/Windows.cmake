@@ -60,6 +60,7 @@ launcher_python_test(windows.e2e.stall_guard MODULE test_faults.StallGuard
 launcher_python_test(windows.e2e.signed MODULE test_signed
   ENVIRONMENT ${windows_e2e_environment}
               SIGNED_LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher-testkey>
+              SIGNED_LAUNCHER_RELEASE_MIN=${launcher_test_release_min}
               LAUNCHER_RELEASE_KEY=${LAUNCHER_RELEASE_KEY}
               RELEASE_TOOL=$<TARGET_FILE:merindo-release>
               RELEASE_TEST_KEY=${PROJECT_SOURCE_DIR}/tests/support/release-test-key.secret)

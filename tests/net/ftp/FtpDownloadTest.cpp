@@ -202,6 +202,16 @@ TEST_F(FtpDownload, ADataConnectionDroppedHalfWayFailsAgainstTheAnnouncedSize) {
   EXPECT_EQ(client_.BytesTotal, 50000);
 }
 
+// A size past 32 bits is checked too: such a file cut short fails.
+TEST_F(FtpDownload, AFileAnnouncedPastFourGiBThatEndsShortFails) {
+  Start(FtpServerOptions::Scripted(
+      R"([{"on": "RETR", "preliminary": "150 Opening data connection for {name} (4294967396 bytes)."}])"));
+  server_->PutFile("p.exe", RandomBytes(100, 4));
+  EXPECT_EQ(MessageOf<FTPException>([&] { client_.Download("p.exe", Local("p.exe")); }),
+            "Transfer of p.exe incomplete: 100 of 4294967396 bytes received");
+  EXPECT_EQ(client_.BytesTotal, 100);
+}
+
 TEST_F(FtpDownload, TheControlConnectionClosedBeforeTheEndReplyFails) {
   Start(FtpServerOptions::Scripted(R"([{"on": "RETR", "control_close_after": 20000}])"));
   server_->PutFile("p.exe", RandomBytes(300000, 5));
