@@ -166,8 +166,18 @@ void TInstallation::Install(const std::function<void()>& completing) {
 
 void TInstallation::FinishInterrupted(const std::string& directory) {
   const std::string path = JournalPath(directory);
-  // A journal that never went in place: no file was touched after it.
-  DeleteFile(path + kPartialSuffix);
+  // A journal that never went in place: no file was touched after it, and
+  // what it names was received for nothing.
+  if (FileExists(path + kPartialSuffix)) {
+    try {
+      for (const TJournalEntry& file : ReadJournal(path + kPartialSuffix).Files)
+        DeleteFile(directory + "\\" + file.Name + kPartialSuffix);
+    } catch (const EInstallError&) {
+      // Cut short as it was written: the received files it would name stay,
+      // as a crash during a download leaves its file.
+    }
+    DeleteFile(path + kPartialSuffix);
+  }
   if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
   const TJournal journal = ReadJournal(path);
   std::string failed;
