@@ -40,9 +40,14 @@ launcher_test(app_tests
 add_executable(windows-test-product WIN32 windows_product/main.c)
 set_target_properties(windows-test-product PROPERTIES C_STANDARD 11)
 add_dependencies(app_tests windows-test-product)
+# Holds a file open without sharing it for writes, renames or deletes, as a
+# virus scanner or a running companion may.
+add_executable(windows-hold-file windows_holder/main.c)
+set_target_properties(windows-hold-file PROPERTIES C_STANDARD 11)
 set(windows_e2e_environment
     LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher>
     LAUNCHER_TEST_PRODUCT=$<TARGET_FILE:windows-test-product>
+    LAUNCHER_HOLD_FILE=$<TARGET_FILE:windows-hold-file>
     LAUNCHER_HOST=${LAUNCHER_PROFILE_B_HOST}
     LAUNCHER_USER=${LAUNCHER_PROFILE_B_USER}
     LAUNCHER_PASSWORD=${LAUNCHER_PROFILE_B_PASSWORD}
