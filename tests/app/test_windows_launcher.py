@@ -351,7 +351,7 @@ class HeldCompanion(unittest.TestCase):
                                       env=launch.environment(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                       stderr=subprocess.DEVNULL)
             try:
-                self.assertEqual(holder.stdout.readline(), b"held\n")
+                self.assertEqual(holder.stdout.readline().strip(), b"held")
                 launch.run(ns)
                 self.assertEqual(holder.wait(60), 0)
             finally:
