@@ -14,6 +14,8 @@
 #include "widgets/FxProgressFill.h"
 #include "widgets/FxStatusBar.h"
 
+#include <iterator>
+
 TX_Brontel* X_Brontel = nullptr;
 
 namespace {
