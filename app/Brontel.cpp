@@ -16,6 +16,8 @@
 #include "widgets/FxProgressFill.h"
 #include "widgets/FxStatusBar.h"
 
+#include <iterator>
+
 TX_Brontel* X_Brontel = nullptr;
 
 namespace {
@@ -24,18 +26,18 @@ namespace {
 // local directory, and what its row shows.
 struct ProductFile {
   const char* remote;  // after the remote root
-  const char* local;   // after DirCorrente
+  const char* local;   // the file's name in DirCorrente
   const char* name;    // the row's name before any download
   const char* downloading;
   const char* done;
 };
 
 constexpr ProductFile kFiles[3] = {
-    {"/Merindo/Merindo_SQL_Dalvessa.Exe", "\\Merindo_SQL_Dalvessa.Exe", "Merindo", "Merindo Download in Corso .....",
+    {"/Merindo/Merindo_SQL_Dalvessa.Exe", "Merindo_SQL_Dalvessa.Exe", "Merindo", "Merindo Download in Corso .....",
      "Merindo Download Terminato Correttamente"},
-    {"/Merindo/Quillane.Exe", "\\Quillane.Exe", "Quillane.exe", "Quillane.exe Download in Corso .....",
+    {"/Merindo/Quillane.Exe", "Quillane.Exe", "Quillane.exe", "Quillane.exe Download in Corso .....",
      "Quillane.exe Download Terminato Correttamente"},
-    {"/Merindo/ntwdblib.dll", "\\ntwdblib.dll", "ntwdblib.dll", "ntwdblib.dll Download in Corso .....",
+    {"/Merindo/ntwdblib.dll", "ntwdblib.dll", "ntwdblib.dll", "ntwdblib.dll Download in Corso .....",
      "ntwdblib.dll Download Terminato Correttamente"},
 };
 
@@ -69,6 +71,15 @@ void TX_Brontel::FormCreate(TObject*) {
   DirCorrente = length > 0 && length < sizeof directory && platform::CurrentDirectoryHasAnsiName()
                     ? ShortString(directory)
                     : std::string(".");
+
+  // Before anything else: an install that an earlier run left half-done is
+  // rolled back to the files it kept (or, if every file was in place, its
+  // kept files go). When that fails the journal stays, and the launch will
+  // not start a product whose files may be mixed.
+  try {
+    TInstallation::FinishInterrupted(DirCorrente);
+  } catch (...) {
+  }
 
   // No window commands: no restore, minimise, maximise, size, move or close,
   // and no separator.
@@ -106,6 +117,7 @@ void TX_Brontel::TimerConnessioneTimer(TObject*) {
   // Not 0 (no end to any wait): a server that stops answering would hold the
   // launcher, and the user, away from the product for ever.
   FtpClient1->TimeOut = StallTimeOut;
+  FtpClient1->MinRate = MinRate;
   try {
     FtpClient1->Connect();
   } catch (...) {
@@ -141,7 +153,8 @@ void TX_Brontel::LetturaVersione() {
   }
   try {
     if (FtpClient1->Connected) FtpClient1->SetTransferType(TypeLocal8);
-    if (FtpClient1->Connected) FtpClient1->Download(RadiceRemota + kVersionRemote, DirCorrente + kVersionLocal);
+    if (FtpClient1->Connected)
+      ReceiveFile(*FtpClient1, RadiceRemota + kVersionRemote, DirCorrente + kVersionLocal, kMaxVersionFileBytes);
   } catch (...) {
     TimerAvvia->SetEnabled(true);
     return;
@@ -155,28 +168,36 @@ void TX_Brontel::LetturaVersione() {
 
   if (VersioneServer != VersioneLocale) {
     // Signed releases: the vendor's description is checked before any file
-    // comes, and the files go in place together once all three passed.
+    // comes. Signed or not, the files go in place together once all three
+    // arrived (and passed); a failed install leaves every installed file as
+    // it was and, like a failed row, no final status text.
     std::optional<TSignedUpdate> release;
     if (!ChiaveRilascio.empty()) {
       try {
-        release.emplace(*FtpClient1, ChiaveRilascio, DirCorrente);
+        release.emplace(*FtpClient1, ChiaveRilascio, DirCorrente, RilascioMinimo);
         release->Fetch(RadiceRemota + kProductFolder, VersioneServer);
       } catch (...) {
         TimerAvvia->SetEnabled(true);
         return;
       }
     }
+    TInstallation installation(DirCorrente, std::size(kFiles));
+    Installazione = &installation;
     Rilascio = release ? &*release : nullptr;
     const struct Forget {
-      TSignedUpdate*& release;
-      ~Forget() { release = nullptr; }
-    } forget{Rilascio};
+      TX_Brontel& form;
+      ~Forget() {
+        form.Installazione = nullptr;
+        form.Rilascio = nullptr;
+      }
+    } forget{*this};
     const std::string versions[3] = {VersioneServer, "Versione 1.0", "Versione 8.00.194"};
     for (int row = 0; row < 3; ++row) {
       if (!DownloadRow(row, RadiceRemota, versions[row], Aggiornato)) return;
     }
     try {
-      if (release) release->Install();
+      if (release) release->Install(installation);
+      else installation.Install();
     } catch (...) {
       TimerAvvia->SetEnabled(true);
       return;
@@ -199,7 +220,7 @@ bool TX_Brontel::DownloadRow(int row, const std::string& remoteRoot, const std::
     Screen->SetCursor(crAppStart);
     ListaProdotti->Items()->Item(row)->SetImageIndex(1);
     if (FtpClient1->Connected) FtpClient1->SetTransferType(TypeLocal8);
-    if (FtpClient1->Connected) DownloadReplacing(remoteRoot + file.remote, DirCorrente + file.local);
+    if (FtpClient1->Connected) DownloadReplacing(remoteRoot + file.remote, file.local);
     Screen->SetCursor(crDefault);
     TimerDownload->SetEnabled(false);
     ListaProdotti->Items()->Item(row)->SetImageIndex(0);
@@ -213,16 +234,11 @@ bool TX_Brontel::DownloadRow(int row, const std::string& remoteRoot, const std::
   return true;
 }
 
-void TX_Brontel::DownloadReplacing(const std::string& remote, const std::string& local) {
-  if (Rilascio) return Rilascio->Download(remote, local);
-  const std::string partial = local + kPartialSuffix;
-  try {
-    FtpClient1->Download(remote, partial);
-  } catch (...) {
-    DeleteFile(partial);
-    throw;
-  }
-  PutInPlace(partial, local);
+void TX_Brontel::DownloadReplacing(const std::string& remote, const std::string& name) {
+  const std::string partial = Installazione->Partial(name);
+  if (Rilascio) Rilascio->Download(remote, partial);
+  else ReceiveFile(*FtpClient1, remote, partial);
+  Installazione->Received(name);
 }
 
 namespace {
@@ -248,7 +264,7 @@ DWORD StartError(UINT_PTR result) {
 void TX_Brontel::TimerAvviaTimer(TObject*) {
   SetStatus(" Attendere Avvio Procedura .......");
   const std::string launchPath = DirCorrente + kLaunchPath;
-  if (FileExists(launchPath)) {
+  if (FileExists(launchPath) && !TInstallation::Mixed(DirCorrente)) {
     const auto result =
         reinterpret_cast<UINT_PTR>(ShellExecuteA(Handle(), "Open", launchPath.c_str(), "", "", SW_HIDE));
     // A product that does not start is said before the window goes: else
@@ -309,7 +325,7 @@ void TX_Brontel::TimerDownloadTimer(TObject*) {
   if (index >= 1 && index <= 5) item->SetImageIndex(index == 5 ? 1 : index + 1);
 }
 
-int LauncherMain(std::int32_t stallTimeOutS, const std::string& releaseKey, bool passive) {
+int LauncherMain(const TLauncherSettings& settings) {
   // Two launchers in one folder would download into the same files, and one
   // could put in place what the other still writes: a second one leaves the
   // run, the files and the product's start to the first.
@@ -319,9 +335,11 @@ int LauncherMain(std::int32_t stallTimeOutS, const std::string& releaseKey, bool
     Application->Initialize();
     while (!X_Brontel) Application->CreateForm(X_Brontel);
     claim.SetWindow(X_Brontel->Handle());
-    X_Brontel->StallTimeOut = stallTimeOutS * 1000;
-    X_Brontel->ChiaveRilascio = releaseKey;
-    X_Brontel->FtpClient1->Passive = passive;
+    X_Brontel->StallTimeOut = settings.StallTimeOutS * 1000;
+    X_Brontel->MinRate = settings.MinRate;
+    X_Brontel->ChiaveRilascio = settings.ReleaseKey;
+    X_Brontel->RilascioMinimo = settings.ReleaseMin;
+    X_Brontel->FtpClient1->Passive = settings.Passive;
     Application->Run();
   } catch (const std::exception& e) {
     Application->HandleException(nullptr, e);

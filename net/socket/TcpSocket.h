@@ -239,10 +239,13 @@ class TTcpSocket : public TComponent {
   std::string ReadLn();
   // Creates (or truncates) the file and writes every byte received into it
   // until the peer closes, firing OnPacketRecvd after each block with
-  // BytesRecvd already counting it. The time-out is re-armed per block, so it
-  // limits the silence, not the transfer. Raises the class library's file
-  // errors, the socket error, or EAbortError "Socket send aborted" (the part
-  // written stays on disk).
+  // BytesRecvd and BytesCaptured already counting it. The time-out limits
+  // the silence, not the transfer: it is re-armed by every block, or, with a
+  // MinRate, once at least MinRate bytes came since it was last armed, so that
+  // a transfer receiving fewer than MinRate bytes in TimeOut ms ends as a
+  // silent one does. Raises the class library's file errors, the socket
+  // error, or EAbortError "Socket send aborted" (the part written stays on
+  // disk).
   void CaptureFile(const std::string& fileName);
   // Drops up to 65,536 waiting bytes; never raises a socket error.
   void ClearInput();
@@ -311,6 +314,12 @@ class TTcpSocket : public TComponent {
   std::int32_t Port = 0;
   std::int32_t BytesTotal = 0;
   std::int32_t BytesRecvd = 0;
+  // BytesRecvd in 64 bits, for what must count past 2 GiB: the bytes of the
+  // current or last capture.
+  std::int64_t BytesCaptured = 0;
+  // The least a capture must receive in each TimeOut period (see
+  // CaptureFile); 0: any byte re-arms the time-out.
+  std::int32_t MinRate = 0;
   TNotifyEvent OnPacketRecvd;
   TNotifyEvent OnPacketSent;
   bool EventArrived = false;

@@ -1,4 +1,5 @@
 // File routines of the kernel over POSIX files. Paths are Windows paths.
+#include "platform/DurableFile.h"
 #include "platform/PrivateFile.h"
 #include "platform/posix/Internal.h"
 
@@ -174,6 +175,20 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags) {
   // A rename lives in the folders' entries: they reach the disk with a flush
   // of the folders, not of the file.
   if ((flags & MOVEFILE_WRITE_THROUGH) && !os::syncFoldersOf(from, to)) {
+    failFromErrno();
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CommitMoveA(LPCSTR) { return TRUE; }
+
+BOOL KeepInstalledFileA(LPCSTR path, LPCSTR kept) {
+  if (!path || !kept) {
+    setLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!os::keepFile(os::followLinks(os::resolvePath(path)), os::resolvePath(kept))) {
     failFromErrno();
     return FALSE;
   }

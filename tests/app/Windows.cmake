@@ -27,6 +27,7 @@ launcher_test(app_tests
     BrontelFormTest.cpp
     BrontelLayoutTest.cpp
     BrontelTest.cpp
+    InstallFileTest.cpp
     VersionFileTest.cpp
   DEPENDS app testsupport_ftp
   EMULATOR /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/support/in_netns.py --host ${LAUNCHER_PROFILE_B_HOST}
@@ -44,11 +45,16 @@ add_dependencies(app_tests windows-test-product)
 add_executable(windows-answer-box windows_answer_box/main.c)
 set_target_properties(windows-answer-box PROPERTIES C_STANDARD 11)
 add_dependencies(app_tests windows-answer-box)
+# Holds a file open without sharing it for writes, renames or deletes, as a
+# virus scanner or a running companion may.
+add_executable(windows-hold-file windows_holder/main.c)
+set_target_properties(windows-hold-file PROPERTIES C_STANDARD 11)
 set(windows_e2e_environment
     LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher>
     LAUNCHER_PASSIVE_BINARY=$<TARGET_FILE:merindo-launcher-passive-test>
     LAUNCHER_TEST_PRODUCT=$<TARGET_FILE:windows-test-product>
     LAUNCHER_ANSWER_BOX=$<TARGET_FILE:windows-answer-box>
+    LAUNCHER_HOLD_FILE=$<TARGET_FILE:windows-hold-file>
     LAUNCHER_HOST=${LAUNCHER_PROFILE_B_HOST}
     LAUNCHER_USER=${LAUNCHER_PROFILE_B_USER}
     LAUNCHER_PASSWORD=${LAUNCHER_PROFILE_B_PASSWORD}
@@ -69,6 +75,7 @@ launcher_python_test(windows.e2e.stall_guard MODULE test_faults.StallGuard
 launcher_python_test(windows.e2e.signed MODULE test_signed
   ENVIRONMENT ${windows_e2e_environment}
               SIGNED_LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher-testkey>
+              SIGNED_LAUNCHER_RELEASE_MIN=${launcher_test_release_min}
               LAUNCHER_RELEASE_KEY=${LAUNCHER_RELEASE_KEY}
               RELEASE_TOOL=$<TARGET_FILE:merindo-release>
               RELEASE_TEST_KEY=${PROJECT_SOURCE_DIR}/tests/support/release-test-key.secret)

@@ -27,7 +27,7 @@ from collections import namedtuple
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
-from ftptest import NetNamespace  # noqa: E402
+from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
 from launcherenv import Tick  # noqa: E402
 import test_faults  # noqa: E402
@@ -38,6 +38,7 @@ from winerun import (WINE_RUN, copy_prefix, prefix_environment, run_program, tem
 TEST_PRODUCT = os.environ.get("LAUNCHER_TEST_PRODUCT", "")
 ANSWER_BOX = os.environ.get("LAUNCHER_ANSWER_BOX", "")
 CAPTION = "Cavenor S.R.L. Software Update"
+HOLD_FILE = os.environ.get("LAUNCHER_HOLD_FILE", "")
 STARTED_MARKER = "product-started.txt"
 
 
@@ -119,10 +120,11 @@ def file_calls(calls):
 
 def assert_replaced_durably(test, calls, folder, name):
     """Checks that folder\\name was written as name.download, flushed after
-    its last write (FlushFileBuffers), and moved over name once, by
-    MoveFileExA with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH, the
-    flag that makes the move itself reach the disk before it returns; returns
-    the move's index in calls."""
+    its last write (FlushFileBuffers), moved over name once, by MoveFileExA
+    with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH (which writes
+    through only a move to another volume), and flushed again under its new
+    name, which commits a move within a volume; returns the move's index in
+    calls."""
     installed = (folder + "\\" + name).lower()
     partial = installed + ".download"
     files = file_calls(calls)
@@ -140,6 +142,9 @@ def assert_replaced_durably(test, calls, folder, name):
     test.assertEqual(flags & both, both, "%s moved with flags %#x" % (partial, flags))
     test.assertTrue([i for i in flushes if writes[-1] < i < move],
                     "no flush of %s between its last write and its move" % partial)
+    test.assertTrue([i for i, function, path, _, result in files
+                     if function == "FlushFileBuffers" and path.lower() == installed and result and i > move],
+                    "no flush of %s after the move" % installed)
     return move
 
 
@@ -386,6 +391,55 @@ class WindowsLauncherEndToEnd(ServedRunTestCase):
         self.assertFalse((self.r.work / COMPANION).exists())  # the run stops at the failed file
         self.assertEqual(sorted(p.name for p in self.r.work.iterdir()),
                          sorted([PRODUCT, "Versione.Txt", "VersioneAttuale.Txt", "product-started.txt"]))
+
+
+@unittest.skipUnless(BINARY and os.path.exists(BINARY) and WINE_RUN and HOLD_FILE, "the Windows launcher is not built")
+class HeldCompanion(unittest.TestCase):
+    """The installed companion held open by another program that shares it
+    for reading only, as a running companion or a virus scanner may: it can
+    be neither replaced nor renamed meanwhile. The install moves it aside
+    first, retrying for about two seconds; held for longer, the install is
+    undone and the installed product starts."""
+
+    def run_held(self, until, after_ms):
+        """A run while the companion is held until the file `until(launch)`
+        exists and after_ms more; returns the run and the results of the
+        launcher's moves of the installed companion, in order."""
+        launch = WineLaunch(self)
+        launch.install()
+        launch.serve()
+        companion = windows_path(launch.work / COMPANION).lower()
+        with NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(root=str(launch.site), user=USER, password=PASSWORD, netns=ns, port=21):
+            # In the namespace, with the run's prefix: one wineserver for both.
+            holder = subprocess.Popen(ns.command([WINE_RUN, HOLD_FILE, companion, windows_path(until(launch)),
+                                                  str(after_ms)]),
+                                      env=launch.environment(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                      stderr=subprocess.DEVNULL)
+            try:
+                self.assertEqual(holder.stdout.readline().strip(), b"held")
+                launch.run(ns)
+                self.assertEqual(holder.wait(60), 0)
+            finally:
+                holder.kill()
+                holder.wait()
+                holder.stdout.close()
+        moves = [c.result for c in launch.calls if c.function == "MoveFileExA" and c.arguments[0].lower() == companion]
+        return launch, moves
+
+    def test_a_companion_held_for_a_moment_is_moved_aside_once_it_is_let_go(self):
+        # Held from before the run until a moment after the install began.
+        launch, moves = self.run_held(lambda launch: launch.work / "InstallazioneInCorso.Txt", 300)
+        launch.assert_installed(new=test_faults.ALL_NEW, started="served")
+        self.assertGreaterEqual(len(moves), 2, moves)
+        self.assertEqual(moves[0], 0)
+        self.assertNotEqual(moves[-1], 0)
+
+    def test_a_companion_held_throughout_undoes_the_install(self):
+        # Held until the product has started.
+        launch, moves = self.run_held(lambda launch: launch.work / STARTED_MARKER, 0)
+        launch.assert_installed()
+        self.assertEqual(moves, [0] * 5)  # five tries in about two seconds
 
 
 if __name__ == "__main__":

@@ -71,6 +71,9 @@ matching rule applies; commands that no rule matches run normally.
                     pauses until the file PATH exists (at most 60 s), then
                     goes on; the server creates PATH + ".held" when the pause
                     begins. The whole server waits meanwhile.
+    "pace": B       the data goes out at B bytes a second, evenly: a slice
+                    every 50 ms (at least a byte), as a slow line delivers it.
+                    The whole server waits between the slices.
 
   Pause
     "hold_until": PATH  (without "hold_after") the server waits for the file
@@ -113,8 +116,9 @@ from pyftpdlib.servers import FTPServer
 DEFAULT_PRELIMINARY = ["150 Opening {mode} mode data connection for {name} ({size} bytes)."]
 ANSWER_KEYS = ("reply", "raw")
 TRANSFER_KEYS = ("preliminary", "final", "together", "drop_after", "control_close_after", "hold_after",
-                 "hold_until")
+                 "hold_until", "pace")
 HOLD_LIMIT = 60.0
+PACE_SLICE = 0.05
 KNOWN_KEYS = {"on", "arg", "nth", "close", "mute", "data", "pasv_address", *ANSWER_KEYS, *TRANSFER_KEYS}
 
 
@@ -268,6 +272,31 @@ class HoldingProducer:
         if not self.held:
             data, self.pending = data[:self.limit - self.sent], data[self.limit - self.sent:]
         self.sent += len(data)
+        return data
+
+
+class PacedProducer:
+    """Hands out the file's data at `rate` bytes a second, a slice every
+    PACE_SLICE seconds."""
+
+    def __init__(self, inner, rate):
+        self.inner = inner
+        self.slice = max(1, int(rate * PACE_SLICE))
+        self.rate = rate
+        self.pending = b""
+        self.sent = 0
+        self.start = None
+
+    def more(self):
+        if self.start is None:
+            self.start = time.monotonic()
+        if not self.pending:
+            self.pending = self.inner.more()
+        data, self.pending = self.pending[:self.slice], self.pending[self.slice:]
+        self.sent += len(data)
+        delay = self.start + self.sent / self.rate - time.monotonic()
+        if data and delay > 0:
+            time.sleep(delay)
         return data
 
 
@@ -450,6 +479,8 @@ class ScriptedHandler(FTPHandler):
             producer = LimitedProducer(data, get("drop_after"), lambda: None)
         elif get("hold_after") is not None:
             producer = HoldingProducer(data, get("hold_after"), get("hold_until"))
+        elif get("pace") is not None:
+            producer = PacedProducer(data, get("pace"))
         else:
             producer = data
         if self.data_channel is None:

@@ -291,6 +291,7 @@ class Transfers(unittest.TestCase):
             ("nothing at all", {"drop_after": 0}, b"", ["226 Transfer complete.\r\n"]),
             ("control closed during the transfer", {"control_close_after": 5000}, PAYLOAD[:5000], b""),
             ("closed after the end reply", {"close": True}, PAYLOAD, b"226 Transfer complete.\r\n"),
+            ("paced", {"pace": 200000}, PAYLOAD, ["226 Transfer complete.\r\n"]),
         ]
         for name, rule, data, rest in cases:
             with self.subTest(name):

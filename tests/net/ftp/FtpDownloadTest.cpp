@@ -211,14 +211,16 @@ TEST_F(FtpDownload, ADataConnectionDroppedHalfWayFailsAgainstTheAnnouncedSize) {
 }
 
 // The completeness check at its boundary: one byte short of the announced
-// count fails, exactly the count (or more) passes.
+// count fails, exactly the count (or more) passes; a count past 32 bits is
+// checked too.
 TEST_F(FtpDownload, TheAnnouncedCountIsTheExactBoundaryOfACompleteTransfer) {
   Start(FtpServerOptions::Scripted(R"([
       {"on": "RETR", "arg": "short.bin", "drop_after": 9999},
       {"on": "RETR", "arg": "exact.bin", "preliminary": "150 Opening data connection for exact.bin (10000 bytes)."},
-      {"on": "RETR", "arg": "more.bin", "preliminary": "150 Opening data connection for more.bin (9999 bytes)."}])"));
+      {"on": "RETR", "arg": "more.bin", "preliminary": "150 Opening data connection for more.bin (9999 bytes)."},
+      {"on": "RETR", "arg": "huge.bin", "preliminary": "150 Opening data connection for {name} (4294967396 bytes)."}])"));
   const std::string content = RandomBytes(10000, 11);
-  for (const char* name : {"short.bin", "exact.bin", "more.bin"}) server_->PutFile(name, content);
+  for (const char* name : {"short.bin", "exact.bin", "more.bin", "huge.bin"}) server_->PutFile(name, content);
   EXPECT_EQ(MessageOf<FTPException>([&] { client_.Download("short.bin", Local("short.bin")); }),
             "Transfer of short.bin incomplete: 9999 of 10000 bytes received");
   client_.Download("exact.bin", Local("exact.bin"));
@@ -226,6 +228,9 @@ TEST_F(FtpDownload, TheAnnouncedCountIsTheExactBoundaryOfACompleteTransfer) {
   client_.Download("more.bin", Local("more.bin"));
   EXPECT_EQ(ReadFile(local_ / "more.bin"), content);
   EXPECT_EQ(r_.Count("Success Download"), 2);
+  EXPECT_EQ(MessageOf<FTPException>([&] { client_.Download("huge.bin", Local("huge.bin")); }),
+            "Transfer of huge.bin incomplete: 10000 of 4294967396 bytes received");
+  EXPECT_EQ(client_.BytesTotal, 10000);
 }
 
 TEST_F(FtpDownload, TheControlConnectionClosedBeforeTheEndReplyFails) {
