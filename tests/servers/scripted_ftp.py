@@ -399,11 +399,11 @@ class ScriptedHandler(FTPHandler):
             self.never_open_data(cmd)
         elif "reply" in rule.fields:
             reply = _substitute(_expand(rule.get("reply"), "\r\n"), values)
-            self.send_bytes(_to_bytes(reply))
+            self.send_segments(rule.get("reply"), "\r\n", values)
             if cmd in ("USER", "PASS"):
                 self.scripted_login(cmd, arg, reply)
         elif "raw" in rule.fields:
-            self.send_bytes(_to_bytes(_expand(rule.get("raw"), "")))
+            self.send_segments(rule.get("raw"), "", {})
         if rule.get("mute"):
             self.muted = True
         if rule.get("close"):
