@@ -20,7 +20,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
-from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, USER  # noqa: E402
+from launcherenv import BINARY, COMPANION, HOST, LIBRARY, LOCK_FILE, PASSWORD, PRODUCT, USER  # noqa: E402
 from test_launcher import (COMPANION_BYTES, INSTALLED_PRODUCT, LIBRARY_BYTES, SERVED_PRODUCT,  # noqa: E402
                            LauncherRun)
 
@@ -107,7 +107,7 @@ class DurableInstall(unittest.TestCase):
             run.run(ns, timeout=120, under=STRACE + ["-o", str(trace)], environment=without_leak_check())
         self.assertEqual((run.work / LIBRARY).read_bytes(), LIBRARY_BYTES)
         self.assertEqual(sorted(p.name for p in run.work.iterdir()),
-                         sorted([PRODUCT, COMPANION, LIBRARY, "Versione.Txt", "VersioneAttuale.Txt",
+                         sorted([PRODUCT, COMPANION, LIBRARY, "Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE,
                                  "product-started.txt"]))  # no journal, kept or received file left
         calls = parse_calls(trace.read_text())
         folder = os.path.realpath(run.work)
@@ -164,7 +164,7 @@ class DurableInstall(unittest.TestCase):
                     for name, data in before.items():
                         self.assertEqual((run.work / name).read_bytes(), data, name)
                     self.assertEqual(sorted(p.name for p in run.work.iterdir()),
-                                     sorted(list(before) + ["Versione.Txt", "VersioneAttuale.Txt",
+                                     sorted(list(before) + ["Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE,
                                                             "product-started.txt"]))
             # The journal, each file and the journal's end; each kept file.
             self.assertEqual(killed, 5 if calls == RENAMES else 3, calls)
