@@ -46,7 +46,7 @@ set(windows_e2e_environment
     LAUNCHER_USER=${LAUNCHER_PROFILE_B_USER}
     LAUNCHER_PASSWORD=${LAUNCHER_PROFILE_B_PASSWORD}
     LAUNCHER_ROOT=${LAUNCHER_PROFILE_B_ROOT}
-    WINE_RUN=${PROJECT_SOURCE_DIR}/tests/support/wine-run)
+    WINE_RUN=${CMAKE_CROSSCOMPILING_EMULATOR})
 launcher_python_test(windows.e2e.launcher MODULE test_windows_launcher ENVIRONMENT ${windows_e2e_environment})
 set_tests_properties(windows.e2e.launcher PROPERTIES TIMEOUT 900)
 
