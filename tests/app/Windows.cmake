@@ -59,7 +59,7 @@ set(windows_e2e_environment
     LAUNCHER_USER=${LAUNCHER_PROFILE_B_USER}
     LAUNCHER_PASSWORD=${LAUNCHER_PROFILE_B_PASSWORD}
     LAUNCHER_ROOT=${LAUNCHER_PROFILE_B_ROOT}
-    WINE_RUN=${PROJECT_SOURCE_DIR}/tests/support/wine-run)
+    WINE_RUN=${CMAKE_CROSSCOMPILING_EMULATOR})
 # The installer's test (tests/packaging/windows) runs the installed launcher so too.
 set(windows_e2e_environment "${windows_e2e_environment}" PARENT_SCOPE)
 launcher_python_test(windows.e2e.launcher MODULE test_windows_launcher ENVIRONMENT ${windows_e2e_environment})

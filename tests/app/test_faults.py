@@ -26,8 +26,8 @@ Run by CTest with Debian's /usr/bin/python3; the build passes the binary and
 the profile in the environment (LAUNCHER_BINARY, LAUNCHER_HOST, LAUNCHER_USER,
 LAUNCHER_PASSWORD, LAUNCHER_ROOT). Root is needed for the namespaces, the
 mounts and the dropped capabilities. The Windows build runs the stall guard's,
-the two launchers' and passive mode's cases under wine64 (WINE_RUN names
-tests/support/wine-run; see test_windows_launcher.WineLaunch).
+the two launchers' and passive mode's cases under Wine (WINE_RUN names the
+build's runner; see test_windows_launcher.WineLaunch).
 """
 
 import os
@@ -270,7 +270,7 @@ def retr(name):
 
 def system_launch():
     """The Launch of the system the runner chose: the Windows build's under
-    Wine when it names wine-run (WINE_RUN), else this one."""
+    Wine when WINE_RUN names a runner, else this one."""
     if WINE_RUN:
         from test_windows_launcher import WineLaunch
         return WineLaunch

@@ -15,7 +15,7 @@ Run by CTest with Debian's /usr/bin/python3; besides the variables of the
 other launcher tests it passes SIGNED_LAUNCHER_BINARY, RELEASE_TOOL,
 RELEASE_TEST_KEY (the test key's secret file) and LAUNCHER_RELEASE_KEY (the
 shipped launcher's key setting). The Windows build runs the same cases with
-its programs under wine64 (WINE_RUN names tests/support/wine-run): the
+its programs under Wine (WINE_RUN names the build's runner): the
 launchers as test_windows_launcher.WineLaunch runs them, the vendor's tool
 merindo-release.exe in the shared Wine prefix.
 """

@@ -1,4 +1,6 @@
-"""The Windows launcher (x86_64 build) end to end under wine64.
+"""The Windows launcher end to end under Wine: the x86_64 build under wine64,
+the shipped i686 build under Wine's 32-bit side (WINE_RUN names the build's
+runner).
 
 Each case runs merindo-launcher.exe exactly as built, in a network namespace
 of its own where the profile's host name resolves to 127.0.0.1, with a Wine
@@ -58,7 +60,7 @@ FORM_CLASS = "ClasslibForm"
 RELAY_DEBUG = "+timestamp,+pid,+relay"
 MOVEFILE_REPLACE_EXISTING = 0x1
 MOVEFILE_WRITE_THROUGH = 0x8
-INVALID_HANDLE_VALUE = 0xFFFFFFFFFFFFFFFF
+INVALID_HANDLE_VALUES = (0xFFFFFFFF, 0xFFFFFFFFFFFFFFFF)  # a 32-bit and a 64-bit program's
 
 # "<seconds>.<ms>:<process>:<thread>:" then "Call <dll>.<function>(<arguments>) ret=<address>",
 # "Ret  <dll>.<function>() retval=<value> ret=<address>" or "Call window proc <address> (hwnd=..,msg=..,wp=..,lp=..)".
@@ -107,7 +109,7 @@ def file_calls(calls):
     opened = {}
     found = []
     for index, c in enumerate(calls):
-        if c.function == "CreateFileA" and c.result not in (None, INVALID_HANDLE_VALUE):
+        if c.function == "CreateFileA" and c.result is not None and c.result not in INVALID_HANDLE_VALUES:
             opened[(c.process, c.result)] = c.arguments[0]
         elif c.function == "CloseHandle":
             opened.pop((c.process, c.arguments[0]), None)

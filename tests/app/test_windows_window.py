@@ -1,10 +1,11 @@
 """The Windows launcher's window under Wine, as the X server shows it,
 against the Linux build's rendering of the same state.
 
-The x86_64 merindo-launcher.exe runs under wine64 with Wine's X11 driver on
-a fresh Xvfb, in a network namespace of its own (and a Wine prefix of its
-own) beside the scripted FTP server, which holds the login until the
-picture is taken: the window then shows the state before the connection.
+A Windows build's merindo-launcher.exe runs under Wine (WINE_RUN names the
+build's runner) with Wine's X11 driver on a fresh Xvfb, in a network
+namespace of its own (and a Wine prefix of its own) beside the scripted FTP
+server, which holds the login until the picture is taken: the window then
+shows the state before the connection.
 The picture comes from outside (`xwd` of the screen); the client area is
 found in it and compared, pixel by pixel, with the stored window painted in
 that state by the Linux build's render-main-window (RENDER_MAIN_WINDOW).

@@ -2,8 +2,8 @@
 and each bad input with its message and exit code.
 
 Run by CTest with /usr/bin/python3; RELEASE_TOOL names the built tool: the
-Linux program, or the Windows build's merindo-release.exe, which runs under
-wine64 when WINE_RUN names tests/support/wine-run. The cases are the same;
+Linux program, or a Windows build's merindo-release.exe, which runs under
+Wine when WINE_RUN names the build's runner. The cases are the same;
 what differs by system is how the tool runs and sees paths, how the secret
 key is kept from other users (Linux: the file's mode; Windows: its access
 list, read through the Windows API by the test program ACCESS_LIST) and how
@@ -78,7 +78,7 @@ class Linux:
 
 
 class Windows:
-    """The Windows tool under wine64, in a Wine prefix of the tests' own,
+    """The Windows tool under Wine, in a Wine prefix of the tests' own,
     given Windows paths."""
 
     access_denied = "Access denied."  # Wine's text for ERROR_ACCESS_DENIED

@@ -126,6 +126,7 @@ LoopbackClient::LoopbackClient(std::uint16_t port, std::function<void(PeerConnec
       const ps::Handle socket = ps::Connect(port);
       if (socket != ps::kNone) {
         localPort_ = ps::Port(socket, false);
+        connected_ = true;
         PeerConnection connection(socket, stopping_);
         script(connection);
         break;
@@ -142,6 +143,11 @@ LoopbackClient::~LoopbackClient() {
 }
 
 bool LoopbackClient::waitFinished() { return waitFor(finished_); }
+
+std::uint16_t LoopbackClient::localPort() const {
+  waitFor(connected_);
+  return localPort_;
+}
 
 RefusingPort::RefusingPort() { socket_ = ps::Bound(port_); }
 RefusingPort::~RefusingPort() { ps::Close(socket_); }

@@ -88,13 +88,16 @@ class LoopbackClient {
 
   bool finished() const { return finished_; }
   bool waitFinished();
-  // The client's own port once connected (0 before).
-  std::uint16_t localPort() const { return localPort_; }
+  // The client's own port, once its connect has returned on its thread (the
+  // other side may accept the connection before that); 0 when it never
+  // connected.
+  std::uint16_t localPort() const;
 
  private:
   std::atomic<bool> stopping_{false};
   std::atomic<bool> finished_{false};
   std::atomic<std::uint16_t> localPort_{0};
+  std::atomic<bool> connected_{false};
   std::thread thread_;
 };
 

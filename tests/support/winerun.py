@@ -1,7 +1,10 @@
-"""Running programs of the x86_64 Windows build under wine64, for the tests
-that run them as a Windows user would (the end-to-end tests, the vendor's
-tool). WINE_RUN names tests/support/wine-run; the tests of the Windows build
-find it in their environment, and its absence means the Linux build.
+"""Running programs of a Windows build under Wine, for the tests that run them
+as a Windows user would (the end-to-end tests, the vendor's tool). WINE_RUN
+names the build's runner, tests/support/wine-run (x86_64, under wine64) or
+wine32-run (i686, under Wine's 32-bit side through qemu-user); the tests of
+a Windows build find it in their environment, and its absence means the
+Linux build. The prefixes of one runner are of its architecture: a copy is
+made from the template of the same runner.
 
 A program run in a network namespace, or under reduced rights, needs a Wine
 prefix of its own: the prefix's wineserver creates the program's sockets and
@@ -30,7 +33,7 @@ def windows_arguments(args):
 
 
 def template_prefix(wine_run=None):
-    """The shared Wine prefix, made by wine-run (WINE_RUN unless named) on
+    """The shared Wine prefix of a runner (WINE_RUN unless named), made on
     first use."""
     env = dict(os.environ)
     env.pop("WINEPREFIX", None)
@@ -42,7 +45,17 @@ def copy_prefix(template, prefix):
     """A prefix of its own: the system files linked (Wine only reads them),
     the registry copied (Wine rewrites it). The template's wineserver may be
     saving the registry meanwhile, through a scratch file that comes and
-    goes: a file gone before its turn is no loss."""
+    goes: a file gone before its turn is no loss.
+
+    The copy gets a wineserver of its own, never the template's or another
+    copy's: Debian's Wine names the folder of a prefix's server socket in the
+    prefix's file `wineserver` (a temporary folder made once), and the socket
+    in it after the device and inode of the prefix's folder. A copy that
+    shared that file would share the folder, and the file system gives a new
+    prefix folder the inode of one just removed: its programs would connect
+    to the server of another test's prefix, and end with it (a program that
+    a server ends while it waits exits with code 1, saying nothing). Without
+    the file, the copy's first program makes a folder of its own."""
 
     def link(source, target):
         try:
@@ -50,7 +63,8 @@ def copy_prefix(template, prefix):
         except FileNotFoundError:
             pass
 
-    shutil.copytree(template, prefix, symlinks=True, copy_function=link)
+    shutil.copytree(template, prefix, symlinks=True, copy_function=link,
+                    ignore=lambda folder, names: ["wineserver"] if Path(folder) == Path(template) else [])
     for hive in prefix.glob("*.reg"):
         hive.unlink()
         shutil.copy2(template / hive.name, hive)
