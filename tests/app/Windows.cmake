@@ -27,6 +27,7 @@ launcher_test(app_tests
     BrontelFormTest.cpp
     BrontelLayoutTest.cpp
     BrontelTest.cpp
+    RunLogTest.cpp
     VersionFileTest.cpp
   DEPENDS app testsupport_ftp
   EMULATOR /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/support/in_netns.py --host ${LAUNCHER_PROFILE_B_HOST}
