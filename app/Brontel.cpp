@@ -10,9 +10,13 @@
 #include "classlib/Screen.h"
 #include "classlib/Timer.h"
 #include "net/ftp/FtpClient.h"
+#include "platform/CurrentDirectory.h"
+#include "platform/SingleInstance.h"
 #include "platform/Win32.h"
 #include "widgets/FxProgressFill.h"
 #include "widgets/FxStatusBar.h"
+
+#include <iterator>
 
 TX_Brontel* X_Brontel = nullptr;
 
@@ -22,18 +26,18 @@ namespace {
 // local directory, and what its row shows.
 struct ProductFile {
   const char* remote;  // after the remote root
-  const char* local;   // after DirCorrente
+  const char* local;   // the file's name in DirCorrente
   const char* name;    // the row's name before any download
   const char* downloading;
   const char* done;
 };
 
 constexpr ProductFile kFiles[3] = {
-    {"/Merindo/Merindo_SQL_Dalvessa.Exe", "\\Merindo_SQL_Dalvessa.Exe", "Merindo", "Merindo Download in Corso .....",
+    {"/Merindo/Merindo_SQL_Dalvessa.Exe", "Merindo_SQL_Dalvessa.Exe", "Merindo", "Merindo Download in Corso .....",
      "Merindo Download Terminato Correttamente"},
-    {"/Merindo/Quillane.Exe", "\\Quillane.Exe", "Quillane.exe", "Quillane.exe Download in Corso .....",
+    {"/Merindo/Quillane.Exe", "Quillane.Exe", "Quillane.exe", "Quillane.exe Download in Corso .....",
      "Quillane.exe Download Terminato Correttamente"},
-    {"/Merindo/ntwdblib.dll", "\\ntwdblib.dll", "ntwdblib.dll", "ntwdblib.dll Download in Corso .....",
+    {"/Merindo/ntwdblib.dll", "ntwdblib.dll", "ntwdblib.dll", "ntwdblib.dll Download in Corso .....",
      "ntwdblib.dll Download Terminato Correttamente"},
 };
 
@@ -56,10 +60,26 @@ void TX_Brontel::SetRow(int row, const std::string& product, const std::string& 
 void TX_Brontel::FormCreate(TObject*) {
   // The directory as the system returns it in 260 characters, cut to 255.
   // One that does not fit is taken as "." (this directory, relatively), so
-  // that the local files are never looked for at the root of the disk.
+  // that the local files are never looked for at the root of the disk; so
+  // is one whose name the ANSI code page cannot hold (Greek letters on a
+  // western Windows): its name comes with '?' or look-alike letters, which
+  // lead to no folder, and every file step and the product's start would
+  // fail, while the relative paths reach the files, and the product started
+  // by one gets this folder as its own.
   char directory[260] = {};
   const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
-  DirCorrente = length > 0 && length < sizeof directory ? ShortString(directory) : std::string(".");
+  DirCorrente = length > 0 && length < sizeof directory && platform::CurrentDirectoryHasAnsiName()
+                    ? ShortString(directory)
+                    : std::string(".");
+
+  // Before anything else: an install that an earlier run left half-done is
+  // rolled back to the files it kept (or, if every file was in place, its
+  // kept files go). When that fails the journal stays, and the launch will
+  // not start a product whose files may be mixed.
+  try {
+    TInstallation::FinishInterrupted(DirCorrente);
+  } catch (...) {
+  }
 
   // No window commands: no restore, minimise, maximise, size, move or close,
   // and no separator.
@@ -97,6 +117,7 @@ void TX_Brontel::TimerConnessioneTimer(TObject*) {
   // Not 0 (no end to any wait): a server that stops answering would hold the
   // launcher, and the user, away from the product for ever.
   FtpClient1->TimeOut = StallTimeOut;
+  FtpClient1->MinRate = MinRate;
   try {
     FtpClient1->Connect();
   } catch (...) {
@@ -132,7 +153,8 @@ void TX_Brontel::LetturaVersione() {
   }
   try {
     if (FtpClient1->Connected) FtpClient1->SetTransferType(TypeLocal8);
-    if (FtpClient1->Connected) FtpClient1->Download(RadiceRemota + kVersionRemote, DirCorrente + kVersionLocal);
+    if (FtpClient1->Connected)
+      ReceiveFile(*FtpClient1, RadiceRemota + kVersionRemote, DirCorrente + kVersionLocal, kMaxVersionFileBytes);
   } catch (...) {
     TimerAvvia->SetEnabled(true);
     return;
@@ -146,28 +168,36 @@ void TX_Brontel::LetturaVersione() {
 
   if (VersioneServer != VersioneLocale) {
     // Signed releases: the vendor's description is checked before any file
-    // comes, and the files go in place together once all three passed.
+    // comes. Signed or not, the files go in place together once all three
+    // arrived (and passed); a failed install leaves every installed file as
+    // it was and, like a failed row, no final status text.
     std::optional<TSignedUpdate> release;
     if (!ChiaveRilascio.empty()) {
       try {
-        release.emplace(*FtpClient1, ChiaveRilascio, DirCorrente);
+        release.emplace(*FtpClient1, ChiaveRilascio, DirCorrente, RilascioMinimo);
         release->Fetch(RadiceRemota + kProductFolder, VersioneServer);
       } catch (...) {
         TimerAvvia->SetEnabled(true);
         return;
       }
     }
+    TInstallation installation(DirCorrente, std::size(kFiles));
+    Installazione = &installation;
     Rilascio = release ? &*release : nullptr;
     const struct Forget {
-      TSignedUpdate*& release;
-      ~Forget() { release = nullptr; }
-    } forget{Rilascio};
+      TX_Brontel& form;
+      ~Forget() {
+        form.Installazione = nullptr;
+        form.Rilascio = nullptr;
+      }
+    } forget{*this};
     const std::string versions[3] = {VersioneServer, "Versione 1.0", "Versione 8.00.194"};
     for (int row = 0; row < 3; ++row) {
       if (!DownloadRow(row, RadiceRemota, versions[row], Aggiornato)) return;
     }
     try {
-      if (release) release->Install();
+      if (release) release->Install(installation);
+      else installation.Install();
     } catch (...) {
       TimerAvvia->SetEnabled(true);
       return;
@@ -190,7 +220,7 @@ bool TX_Brontel::DownloadRow(int row, const std::string& remoteRoot, const std::
     Screen->SetCursor(crAppStart);
     ListaProdotti->Items()->Item(row)->SetImageIndex(1);
     if (FtpClient1->Connected) FtpClient1->SetTransferType(TypeLocal8);
-    if (FtpClient1->Connected) DownloadReplacing(remoteRoot + file.remote, DirCorrente + file.local);
+    if (FtpClient1->Connected) DownloadReplacing(remoteRoot + file.remote, file.local);
     Screen->SetCursor(crDefault);
     TimerDownload->SetEnabled(false);
     ListaProdotti->Items()->Item(row)->SetImageIndex(0);
@@ -204,22 +234,48 @@ bool TX_Brontel::DownloadRow(int row, const std::string& remoteRoot, const std::
   return true;
 }
 
-void TX_Brontel::DownloadReplacing(const std::string& remote, const std::string& local) {
-  if (Rilascio) return Rilascio->Download(remote, local);
-  const std::string partial = local + kPartialSuffix;
-  try {
-    FtpClient1->Download(remote, partial);
-  } catch (...) {
-    DeleteFile(partial);
-    throw;
-  }
-  PutInPlace(partial, local);
+void TX_Brontel::DownloadReplacing(const std::string& remote, const std::string& name) {
+  const std::string partial = Installazione->Partial(name);
+  if (Rilascio) Rilascio->Download(remote, partial);
+  else ReceiveFile(*FtpClient1, remote, partial);
+  Installazione->Received(name);
 }
+
+namespace {
+
+// The system's error number for a failed ShellExecuteA: its result, except
+// for the shell's own numbers, which mean other things as error numbers.
+DWORD StartError(UINT_PTR result) {
+  switch (result) {
+    case 0: return ERROR_NOT_ENOUGH_MEMORY;  // out of memory or resources
+    case SE_ERR_SHARE: return ERROR_SHARING_VIOLATION;
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC: return ERROR_NO_ASSOCIATION;
+    case SE_ERR_DDETIMEOUT:
+    case SE_ERR_DDEFAIL:
+    case SE_ERR_DDEBUSY: return ERROR_DDE_FAIL;
+    case SE_ERR_DLLNOTFOUND: return ERROR_DLL_NOT_FOUND;
+    default: return static_cast<DWORD>(result);
+  }
+}
+
+}  // namespace
 
 void TX_Brontel::TimerAvviaTimer(TObject*) {
   SetStatus(" Attendere Avvio Procedura .......");
   const std::string launchPath = DirCorrente + kLaunchPath;
-  if (FileExists(launchPath)) ShellExecuteA(Handle(), "Open", launchPath.c_str(), "", "", SW_HIDE);
+  if (FileExists(launchPath) && !TInstallation::Mixed(DirCorrente)) {
+    const auto result =
+        reinterpret_cast<UINT_PTR>(ShellExecuteA(Handle(), "Open", launchPath.c_str(), "", "", SW_HIDE));
+    // A product that does not start is said before the window goes: else
+    // the user sees it vanish and nothing come.
+    if (result <= 32) {
+      // The box's own message loop would run this handler again.
+      TimerAvvia->SetEnabled(false);
+      const std::string text = "Impossibile avviare Merindo: " + SysErrorMessage(StartError(result));
+      MessageBoxA(Handle(), text.c_str(), Application->Title().c_str(), MB_OK | MB_ICONHAND);
+    }
+  }
   Application->Terminate();
 }
 
@@ -269,12 +325,21 @@ void TX_Brontel::TimerDownloadTimer(TObject*) {
   if (index >= 1 && index <= 5) item->SetImageIndex(index == 5 ? 1 : index + 1);
 }
 
-int LauncherMain(std::int32_t stallTimeOutS, const std::string& releaseKey) {
+int LauncherMain(const TLauncherSettings& settings) {
+  // Two launchers in one folder would download into the same files, and one
+  // could put in place what the other still writes: a second one leaves the
+  // run, the files and the product's start to the first.
+  platform::InstanceClaim claim;
+  if (!claim.Held()) return 0;
   try {
     Application->Initialize();
     while (!X_Brontel) Application->CreateForm(X_Brontel);
-    X_Brontel->StallTimeOut = stallTimeOutS * 1000;
-    X_Brontel->ChiaveRilascio = releaseKey;
+    claim.SetWindow(X_Brontel->Handle());
+    X_Brontel->StallTimeOut = settings.StallTimeOutS * 1000;
+    X_Brontel->MinRate = settings.MinRate;
+    X_Brontel->ChiaveRilascio = settings.ReleaseKey;
+    X_Brontel->RilascioMinimo = settings.ReleaseMin;
+    X_Brontel->FtpClient1->Passive = settings.Passive;
     Application->Run();
   } catch (const std::exception& e) {
     Application->HandleException(nullptr, e);

@@ -7,9 +7,14 @@
 // database client library. Then, whatever happened, it starts the product and
 // ends the program. Every failure is swallowed without a message and leads
 // straight to the launch; so does any network wait in which nothing arrives
-// for StallTimeOut. The whole check and the downloads run inside the
-// FTP client's Connect, from its OnConnect event; every wait pumps messages,
-// so the feedback handlers, the icon animation and painting run meanwhile.
+// for StallTimeOut, and a transfer that receives less than MinRate bytes in
+// that time. The three files are received beside the installed ones and put
+// in place together only when all arrived (app/InstallFile.h); an install
+// that an earlier run left half-done is finished before anything else, and
+// the product is never started while the installed files may be mixed. The
+// whole check and the downloads run inside the FTP client's Connect, from its
+// OnConnect event; every wait pumps messages, so the feedback handlers, the
+// icon animation and painting run meanwhile.
 #pragma once
 
 #include "classlib/Forms.h"
@@ -27,6 +32,7 @@ class TListView;
 class TMemo;
 class TPanel;
 class TTimer;
+class TInstallation;
 class TSignedUpdate;
 
 class TX_Brontel : public TForm {
@@ -59,10 +65,17 @@ class TX_Brontel : public TForm {
   // The program entry sets it from the build setting
   // LAUNCHER_STALL_TIMEOUT_S; it becomes FtpClient1's TimeOut.
   std::int32_t StallTimeOut = 0;
+  // The rate guard: a transfer that receives fewer bytes than this in a
+  // StallTimeOut period fails as a silent one does (0: any byte counts). The
+  // program entry sets it from LAUNCHER_MIN_RATE; it becomes FtpClient1's
+  // MinRate.
+  std::int32_t MinRate = 0;
   // The vendor's public key for signed releases (64 hexadecimal digits), or
   // empty: then the run is as it always was. The program entry sets the key
   // the program was built with (LAUNCHER_RELEASE_KEY).
   std::string ChiaveRilascio;
+  // The lowest signed release number accepted (LAUNCHER_RELEASE_MIN).
+  std::uint64_t RilascioMinimo = 0;
 
   // ---- handlers, in declaration order
   // The version check and the downloads (run by FtpClient1Connect).
@@ -86,14 +99,15 @@ class TX_Brontel : public TForm {
   // One row of the update: false when it failed (the run then goes to the
   // launch).
   bool DownloadRow(int row, const std::string& remoteRoot, const std::string& version, std::string& updated);
-  // Downloads remote into a temporary file beside local and puts it in
-  // local's place only when the whole file arrived; a failed transfer
-  // removes the temporary file and leaves local as it was. In a signed
-  // update the file is checked and kept beside local until all three are in
-  // (see app/SignedUpdate.h).
-  void DownloadReplacing(const std::string& remote, const std::string& local);
+  // Receives remote beside the working folder's file of that name, for the
+  // install of the update (Installazione); in a signed update the file is
+  // checked too (see app/SignedUpdate.h). A failed transfer removes what it
+  // received.
+  void DownloadReplacing(const std::string& remote, const std::string& name);
 
-  // The signed release being downloaded, while LetturaVersione downloads one.
+  // The update being downloaded, and its signed release, if any, while
+  // LetturaVersione downloads one.
+  TInstallation* Installazione = nullptr;
   TSignedUpdate* Rilascio = nullptr;
 };
 
@@ -105,9 +119,19 @@ std::optional<int> ProgressPosition(std::int32_t received, std::int32_t total);
 // The program's one window.
 extern TX_Brontel* X_Brontel;
 
-// The program entry: initialises the application, creates the window with
-// the stall guard of stallTimeOutS seconds (0: none; see
-// TX_Brontel::StallTimeOut) and the vendor's release key (empty for a launcher
-// built without one), runs the message loop until the run ends, frees the
-// window. Returns the exit code.
-int LauncherMain(std::int32_t stallTimeOutS, const std::string& releaseKey);
+// What a launcher is built with (app/CMakeLists.txt).
+struct TLauncherSettings {
+  std::int32_t StallTimeOutS = 0;  // LAUNCHER_STALL_TIMEOUT_S (0: no guard)
+  std::int32_t MinRate = 0;        // LAUNCHER_MIN_RATE, bytes per StallTimeOutS (0: none)
+  std::string ReleaseKey;          // LAUNCHER_RELEASE_KEY, empty for none
+  std::uint64_t ReleaseMin = 0;    // LAUNCHER_RELEASE_MIN
+  bool Passive = false;            // LAUNCHER_FTP_PASSIVE: data connections opened by PASV
+};
+
+// The program entry: ends at once (exit code 0, nothing touched) when
+// another launcher runs in the current directory, after bringing that one's
+// window to the front on Windows; otherwise initialises the application,
+// creates the window with the settings (see TX_Brontel::StallTimeOut,
+// MinRate, ChiaveRilascio, RilascioMinimo, and FtpClient1's Passive), runs the
+// message loop until the run ends, frees the window. Returns the exit code.
+int LauncherMain(const TLauncherSettings& settings);

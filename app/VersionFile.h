@@ -36,6 +36,11 @@ class TVersionScanner {
 // The version of bytes held in memory.
 std::string VersionFromText(const std::string& bytes);
 
+// The largest server version file the run accepts, far above any real one
+// (a few bytes): a longer one is cut off in its transfer and fails the step,
+// so that a server cannot fill the disk with it.
+constexpr std::uint64_t kMaxVersionFileBytes = 64 * 1024;
+
 // ReadVersionFile reads this many bytes at a time.
 constexpr std::size_t kVersionFileBlock = 4096;
 

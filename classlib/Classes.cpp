@@ -316,3 +316,20 @@ std::string TFileStream::ReadAll() {
   }
   return data;
 }
+
+void PutInPlace(const std::string& partial, const std::string& local) {
+  if (RenameFileReplacing(partial, local)) return;
+  const std::string reason = SysErrorMessage(GetLastError());
+  DeleteFile(partial);
+  throw EFCreateError("Cannot replace \"" + local + "\". " + reason);
+}
+
+void WriteFileDurably(const std::string& path, const std::string& temporary, const std::string& text) {
+  try {
+    TFileStream(temporary, TFileStream::Mode::Create).WriteBuffer(text.data(), static_cast<long>(text.size()));
+  } catch (...) {
+    DeleteFile(temporary);
+    throw;
+  }
+  PutInPlace(temporary, path);
+}

@@ -283,3 +283,12 @@ class TFileStream : public TObject {
   std::string fileName_;
   void* handle_;
 };
+
+// Puts partial in local's place in one step (RenameFileReplacing). On failure
+// removes partial, leaves local as it was and raises EFCreateError
+// 'Cannot replace "<local>". <system text>'.
+void PutInPlace(const std::string& partial, const std::string& local);
+// Writes text into path durably: into the file temporary, which is then put
+// in path's place (PutInPlace). Raises the file errors; temporary never
+// stays.
+void WriteFileDurably(const std::string& path, const std::string& temporary, const std::string& text);

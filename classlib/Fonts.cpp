@@ -58,6 +58,13 @@ char32_t AnsiToUnicode(unsigned char ch) {
   return ch;
 }
 
+char UnicodeToAnsi(char32_t ch, char missing) {
+  if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF)) return static_cast<char>(ch);
+  for (unsigned byte = 0x80; byte < 0xA0; ++byte)
+    if (kCp1252High[byte - 0x80] == ch) return static_cast<char>(byte);
+  return missing;
+}
+
 struct FontInstance::Face {
   FT_Face face = nullptr;
   ~Face() {

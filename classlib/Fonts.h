@@ -90,7 +90,9 @@ class FontInstance {
 // first use, kept for the life of the process.
 FontInstance& Realize(const std::string& name, int height, bool bold, bool italic);
 
-// The Unicode character of a Windows-1252 byte.
+// The Unicode character of a Windows-1252 byte, and the byte of a Unicode
+// character (missing when Windows-1252 has none).
 char32_t AnsiToUnicode(unsigned char ch);
+char UnicodeToAnsi(char32_t ch, char missing);
 
 }  // namespace fonts

@@ -1,5 +1,6 @@
 #include "classlib/Forms.h"
 
+#include "classlib/Screen.h"
 #include "platform/Win32.h"
 
 #include <vector>
@@ -38,6 +39,9 @@ struct TForm::WindowProc {
     if (GetClassInfoA(instance, kClassName, &wc)) return;
     wc.lpfnWndProc = &Proc;
     wc.hInstance = instance;
+    // The arrow over the client area: without a class cursor the pointer
+    // keeps whatever shape it came in with (an I-beam, a sizing arrow).
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     RegisterClassA(&wc);
   }
@@ -211,6 +215,10 @@ std::intptr_t TForm::WndProc(unsigned message, std::uintptr_t wParam, std::intpt
     }
     case WM_ERASEBKGND:
       return 1;  // the paint cycle erases
+    case WM_SETCURSOR:
+      // The system would put the class's arrow over a busy cursor.
+      if (Screen->ApplyCursor()) return TRUE;
+      return DefWindowProcA(handle_, message, wParam, lParam);
     case WM_CLOSE:
       Close();
       return 0;

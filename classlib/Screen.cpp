@@ -21,3 +21,9 @@ void TScreen::SetCursor(TCursor cursor) {
   cursor_ = cursor;
   ::SetCursor(LoadCursorA(nullptr, systemCursor(cursor)));
 }
+
+bool TScreen::ApplyCursor() const {
+  if (cursor_ == crDefault) return false;
+  ::SetCursor(LoadCursorA(nullptr, systemCursor(cursor_)));
+  return true;
+}

@@ -17,6 +17,10 @@ class TScreen : public TComponent {
   // Sets the cursor for every window of the application; setting the current
   // value does nothing.
   void SetCursor(TCursor cursor);
+  // Shows the screen's cursor unless it is the default (false): a window
+  // calls it when the system asks for its cursor (WM_SETCURSOR), so that the
+  // pointer keeps the screen's cursor wherever it moves over the program.
+  bool ApplyCursor() const;
 
  private:
   TCursor cursor_ = crDefault;

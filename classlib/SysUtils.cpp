@@ -1,5 +1,7 @@
 #include "classlib/SysUtils.h"
 
+#include "classlib/Fonts.h"
+#include "platform/DurableFile.h"
 #include "platform/Win32.h"
 
 #include <cstdarg>
@@ -93,10 +95,18 @@ std::string ShortString(const std::string& text) {
 
 namespace {
 
+// The user's setting in Windows-1252, the code page the canvas draws. Asked
+// in Unicode: the ANSI call gives it in the system's code page, which may be
+// another, or without the character at all (the narrow no-break space that
+// groups French digits). A character Windows-1252 lacks becomes a no-break
+// space: a separator that cannot be drawn shows as a gap.
 std::string localeText(LCTYPE type, const char* fallback) {
-  char buf[16] = {};
-  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buf, sizeof buf) > 0) return buf;
-  return fallback;
+  WCHAR buf[16] = {};
+  const int length = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buf, 16);
+  if (length <= 1) return fallback;
+  std::string text;
+  for (int i = 0; i + 1 < length; ++i) text += fonts::UnicodeToAnsi(buf[i], '\xA0');
+  return text;
 }
 
 }  // namespace
@@ -133,17 +143,33 @@ bool DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != F
 
 namespace {
 
+// A virus scanner that opened a new file holds it for a moment: five tries in
+// about two seconds.
+constexpr int kTriesWhileInUse = 5;
+constexpr DWORD kPauseWhileInUseMs = 500;
+
+// Runs step until it succeeds, fails for another reason than a file in use,
+// or has had its tries; GetLastError is the last try's.
+template <class Step>
+bool RetriedWhileInUse(Step step) {
+  for (int tries = 1;; ++tries) {
+    if (step()) return true;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || tries == kTriesWhileInUse) return false;
+    Sleep(kPauseWhileInUseMs);
+  }
+}
+
 // Through a handle of its own, so that every writer of a file that will
 // replace another gets this without having to flush it itself.
 bool FlushToDisk(const std::string& path) {
-  const HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool flushed = FlushFileBuffers(file) != FALSE;
-  const DWORD error = GetLastError();
-  CloseHandle(file);
-  SetLastError(error);
-  return flushed;
+  return RetriedWhileInUse([&] { return FlushFileByNameA(path.c_str()) != FALSE; });
+}
+
+bool MoveWriteThrough(const std::string& source, const std::string& target) {
+  return RetriedWhileInUse([&] {
+    return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  });
 }
 
 }  // namespace
@@ -151,6 +177,12 @@ bool FlushToDisk(const std::string& path) {
 bool RenameFileReplacing(const std::string& source, const std::string& target) {
   // Without the flush, a journaling file system may keep the rename through a
   // power cut but not the data: the target's name on an empty or partial file.
-  if (!FlushToDisk(source)) return false;
-  return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  return FlushToDisk(source) && MoveWriteThrough(source, target) &&
+         RetriedWhileInUse([&] { return CommitMoveA(target.c_str()) != FALSE; });
 }
+
+bool KeepFileAside(const std::string& path, const std::string& kept) {
+  return RetriedWhileInUse([&] { return KeepInstalledFileA(path.c_str(), kept.c_str()) != FALSE; });
+}
+
+bool RestoreFile(const std::string& kept, const std::string& path) { return MoveWriteThrough(kept, path); }

@@ -92,11 +92,27 @@ std::string SysErrorMessage(unsigned error);
 // case of its name).
 bool FileExists(const std::string& path);
 bool DeleteFile(const std::string& path);
+// The file steps below retry for about two seconds, a few times, while the
+// system says a file is in use or access is denied: a virus scanner often
+// opens a program or library file for a moment just after it was written
+// or renamed.
+//
 // Replaces target by source in one step, durably: source's data is flushed to
 // the disk before the rename, and the call returns once the new name is on
-// the disk too, so that a power cut at any moment leaves target either as it
-// was or complete with source's data. False on failure (GetLastError has the
-// reason): the files are unchanged, unless only the flush of the new name
-// failed, when target already has source's data but may lose it to a power
-// cut.
+// the disk too (the move is made write-through, and the file is flushed again
+// under its new name, which a journaling file system such as NTFS needs to
+// commit a move within one volume), so that a power cut at any moment leaves
+// target either as it was or complete with source's data. False on failure
+// (GetLastError has the reason): the files are unchanged, unless only the
+// flush of the new name failed, when target already has source's data but may
+// lose it to a power cut.
 bool RenameFileReplacing(const std::string& source, const std::string& target);
+// Keeps the installed file at path under kept, durably, so that a new file
+// can take path's place and RestoreFile can put the installed one back
+// (platform/KeptFile.h says how each system does it). False on failure
+// (GetLastError): path is as it was.
+bool KeepFileAside(const std::string& path, const std::string& kept);
+// Moves the kept file back over path, write-through. Nothing is flushed
+// through a handle: a kept program may be running, and its data is on the
+// disk already. False on failure (GetLastError).
+bool RestoreFile(const std::string& kept, const std::string& path);

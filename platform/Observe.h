@@ -2,15 +2,17 @@
 // Linux. Not part of the Windows interface and never included by portable
 // code: only tests, tools and the platform itself use it. On Windows the
 // platform has writePng only; the Windows test programs get viewWindow,
-// beeps, startedPrograms, currentCursor and reset from
+// beeps, messageBoxes, startedPrograms, currentCursor and reset from
 // tests/support/win32/Observe.cpp, which observes through the real API (the
 // window read back with GDI, GetCursor, the program's calls of MessageBeep
-// and ShellExecuteA recorded on their way to the system, with pid 0).
+// and ShellExecuteA recorded on their way to the system, with pid 0, and of
+// MessageBoxA recorded in its place).
 //
 // Besides the in-process records, setting the environment variable
 // WIN32_PLATFORM_TRACE to a file name makes the platform append one line per
 // event to that file, so that end-to-end tests can observe a shipped binary:
 //   beep <type>
+//   messagebox <type> <caption><TAB><text>
 //   cursor <resource id>
 //   start <pid> show=<command> dir=<directory> <program path>
 //   start-failed <code> <program path>
@@ -101,8 +103,19 @@ struct FirstPaint {
   std::int64_t cpuNs;        // CPU time of the process so far
 };
 
+// A message box as MessageBoxA was asked to show it.
+struct ShownMessageBox {
+  std::string caption;
+  std::string text;
+  unsigned type;  // MB_* flags
+};
+
 // MessageBeep types, in order.
 std::vector<unsigned> beeps();
+// Message boxes, in order. Where nobody can press a button (Linux without a
+// display; the Windows test programs, whose recorder shows none) a box is
+// answered with OK at once.
+std::vector<ShownMessageBox> messageBoxes();
 // Programs started through ShellExecuteA, in order.
 std::vector<StartedProgram> startedPrograms();
 // First paints of top-level windows, in order (one per window).
@@ -116,6 +129,7 @@ void reset();
 
 // Recording, for the platform's own use.
 void recordBeep(unsigned type);
+void recordMessageBox(const ShownMessageBox& box);
 void recordCursor(int resourceId);
 void recordStart(const StartedProgram& program);
 void recordStartFailure(int code, const std::string& path);

@@ -59,6 +59,7 @@ using INT = int;
 using LONG = std::int32_t;
 using BOOL = int;
 using CHAR = char;
+using WCHAR = char16_t;  // UTF-16, as on Windows
 using LPSTR = char*;
 using LPCSTR = const char*;
 using LPVOID = void*;
@@ -201,6 +202,9 @@ constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_USER = 0x0400;
 
+// Where the pointer is, as WM_SETCURSOR tells it (the low word of lParam).
+constexpr WORD HTCLIENT = 1;
+
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
@@ -329,6 +333,7 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 
 BOOL WINAPI PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+UINT WINAPI RegisterWindowMessageA(LPCSTR name);
 LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
 BOOL WINAPI GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
@@ -374,8 +379,10 @@ UINT WINAPI GetMenuItemID(HMENU menu, int position);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR WINAPI SetCursor(HCURSOR cursor);
 BOOL WINAPI MessageBeep(UINT type);
+// A modal box owned by the window; returns the button pressed.
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
-int WINAPI GetLocaleInfoA(LCID locale, LCTYPE type, LPSTR data, int size);
+int WINAPI GetLocaleInfoW(LCID locale, LCTYPE type, WCHAR* data, int size);
 
 // ------------------------------------------------------------------- kernel
 
@@ -430,6 +437,7 @@ constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_BAD_FORMAT = 11;
 constexpr DWORD ERROR_WRITE_PROTECT = 19;
 constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_HANDLE_DISK_FULL = 39;
@@ -441,6 +449,9 @@ constexpr DWORD ERROR_INVALID_NAME = 123;
 constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+constexpr DWORD ERROR_NO_ASSOCIATION = 1155;
+constexpr DWORD ERROR_DDE_FAIL = 1156;
+constexpr DWORD ERROR_DLL_NOT_FOUND = 1157;
 constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
 constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
@@ -466,8 +477,17 @@ DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD 
 
 // -------------------------------------------------------------------- shell
 
+// Above 32 when the program was started; else an error number of the
+// system, or from SE_ERR_SHARE on one of the shell's own.
 HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR operation, LPCSTR file, LPCSTR parameters, LPCSTR directory,
                                INT showCommand);
+constexpr UINT_PTR SE_ERR_SHARE = 26;
+constexpr UINT_PTR SE_ERR_ASSOCINCOMPLETE = 27;
+constexpr UINT_PTR SE_ERR_DDETIMEOUT = 28;
+constexpr UINT_PTR SE_ERR_DDEFAIL = 29;
+constexpr UINT_PTR SE_ERR_DDEBUSY = 30;
+constexpr UINT_PTR SE_ERR_NOASSOC = 31;
+constexpr UINT_PTR SE_ERR_DLLNOTFOUND = 32;
 
 // ------------------------------------------------------- Windows sockets 1.1
 

@@ -4,9 +4,28 @@
 
 #include <algorithm>
 
+std::string FormatReleaseRecord(const TInstalledRelease& installed) {
+  std::string text = std::to_string(installed.Number);
+  if (installed.Description) text += " " + HexText(installed.Description->data(), installed.Description->size());
+  return text + "\n";
+}
+
+TInstalledRelease ParseReleaseRecord(const std::string& text) {
+  const std::string line = WithoutLineEnd(text);
+  const std::size_t space = line.find(' ');
+  TInstalledRelease installed;
+  bool valid = ParseReleaseNumber(line.substr(0, space), installed.Number);
+  if (valid && space != std::string::npos) {
+    installed.Description.emplace();
+    valid = ParseHexText(line.substr(space + 1), installed.Description->data(), installed.Description->size());
+  }
+  if (!valid) throw EReleaseError("The release record is not a release number and a SHA-256");
+  return installed;
+}
+
 TReleaseDescription CheckRelease(const std::string& description, const std::string& signatureFile,
                                  const TPublicKey& key, const std::string& serverVersion,
-                                 std::optional<std::uint64_t> installedNumber) {
+                                 const std::optional<TInstalledRelease>& installed, std::uint64_t lowestNumber) {
   if (description.size() > kMaxDescriptionBytes)
     throw EReleaseError(Format("The release description has %zu bytes, more than the %zu a description may have",
                                description.size(), kMaxDescriptionBytes));
@@ -17,10 +36,17 @@ TReleaseDescription CheckRelease(const std::string& description, const std::stri
   if (release.Version != serverVersion)
     throw EReleaseError("The release description is for version \"" + release.Version +
                         "\", the server's version file says \"" + serverVersion + "\"");
-  if (installedNumber && release.Number < *installedNumber)
+  const auto number = [](std::uint64_t n) { return static_cast<unsigned long long>(n); };
+  if (release.Number < lowestNumber)
+    throw EReleaseError(Format("Release %llu is below release %llu, the lowest this launcher accepts",
+                               number(release.Number), number(lowestNumber)));
+  if (installed && release.Number < installed->Number)
     throw EReleaseError(Format("Release %llu is older than release %llu, which is installed",
-                               static_cast<unsigned long long>(release.Number),
-                               static_cast<unsigned long long>(*installedNumber)));
+                               number(release.Number), number(installed->Number)));
+  if (installed && release.Number == installed->Number && installed->Description &&
+      Sha256Of(description) != *installed->Description)
+    throw EReleaseError(Format("Release %llu is installed with another description: one number, two releases",
+                               number(release.Number)));
   const bool expected = release.Files.size() == std::size(kReleaseFileNames) &&
                         std::all_of(std::begin(kReleaseFileNames), std::end(kReleaseFileNames), [&](const char* name) {
                           return std::any_of(release.Files.begin(), release.Files.end(),

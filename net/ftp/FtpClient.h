@@ -101,7 +101,8 @@ class TFtpClient : public TTcpSocket {
   void SetTransferType(int type);
 
   // Retrieves RemoteFile ("RETR <RemoteFile>") over a data connection (PORT,
-  // or PASV when Passive) into LocalFile (RemoteFile's text when LocalFile is
+  // listening on the control connection's local address only, or PASV when
+  // Passive) into LocalFile (RemoteFile's text when LocalFile is
   // empty), replacing an existing file. BytesTotal holds the size announced
   // in the RETR reply during the transfer (0 when none), the received count
   // afterwards. Fires OnTransactionStart, OnPacketRecvd per block (sender:
@@ -114,7 +115,8 @@ class TFtpClient : public TTcpSocket {
   // ends then), or fewer bytes arrive than the RETR reply states (see
   // AnnouncedTransferSize); with the socket layer's errors when the data
   // connection fails or a wait outlasts TimeOut (in active mode also the
-  // wait for the server to open the data connection). OnFailure may declare
+  // wait for the server to open the data connection), or the transfer brings
+  // fewer than MinRate bytes in a TimeOut period. OnFailure may declare
   // a failure handled. A partly written file stays.
   void Download(const std::string& remoteFile, const std::string& localFile);
 
@@ -122,6 +124,8 @@ class TFtpClient : public TTcpSocket {
   // download afterwards.
   std::int32_t BytesRecvd() const;
   std::int32_t BytesSent() const;
+  // BytesRecvd in 64 bits: it goes on counting past 2 GiB.
+  std::int64_t BytesCaptured() const;
 
   // The kind of a command text: first word (before the first blank) CWD, DELE,
   // MKD or RMD; the whole text PWD; any other command. Case-sensitive.
@@ -133,10 +137,13 @@ class TFtpClient : public TTcpSocket {
   static std::int32_t ExtractTransferSize(const std::string& line);
   // The size a RETR reply line states beyond doubt: the count of a "(N
   // bytes)" that ends its text (before an optional full stop and the line
-  // end), "bytes" in any case; none for any other line or a count beyond 32
-  // bits. The download's completeness check uses this, never
-  // ExtractTransferSize, which also finds digits inside a file name.
-  static std::optional<std::int32_t> AnnouncedTransferSize(const std::string& line);
+  // end), "bytes" in any case, of at most 18 digits; none for any other line.
+  // The download's completeness check uses this, never ExtractTransferSize,
+  // which also finds digits inside a file name and stops at 32 bits.
+  static std::optional<std::int64_t> AnnouncedTransferSize(const std::string& line);
+  // The completeness check: whether received bytes are all that the RETR
+  // reply announced (true when it announced nothing).
+  static bool ReceivedWhole(std::optional<std::int64_t> announced, std::int64_t received);
   // The data port a PASV reply names ("227 Entering Passive Mode
   // (h1,h2,h3,h4,p1,p2)"): field 6 cut before its first ")" plus 256 x field
   // 5, both strictly converted. Raises EConvertError when a field is missing
@@ -177,5 +184,6 @@ class TFtpClient : public TTcpSocket {
 
   std::recursive_mutex lock_;
   std::int32_t lastBytesRecvd_ = 0;
+  std::int64_t lastBytesCaptured_ = 0;
   std::int32_t lastBytesSent_ = 0;
 };

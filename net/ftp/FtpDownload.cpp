@@ -2,10 +2,10 @@
 #include "net/ftp/FtpClient.h"
 
 #include "net/socket/ReplyCode.h"
-#include "platform/Win32.h"
 
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <string_view>
 
 std::int32_t TFtpClient::ExtractTransferSize(const std::string& line) {
@@ -26,7 +26,7 @@ std::int32_t TFtpClient::ExtractTransferSize(const std::string& line) {
   return static_cast<std::int32_t>(value);
 }
 
-std::optional<std::int32_t> TFtpClient::AnnouncedTransferSize(const std::string& line) {
+std::optional<std::int64_t> TFtpClient::AnnouncedTransferSize(const std::string& line) {
   // The reply's text without its line end, spaces and final full stop.
   std::size_t end = line.size();
   while (end > 0 && (line[end - 1] == '\r' || line[end - 1] == '\n' || line[end - 1] == ' ')) --end;
@@ -36,10 +36,12 @@ std::optional<std::int32_t> TFtpClient::AnnouncedTransferSize(const std::string&
   const std::size_t digitsEnd = end - kTail.size();
   std::size_t begin = digitsEnd;
   while (begin > 0 && std::isdigit(static_cast<unsigned char>(line[begin - 1]))) --begin;
-  if (begin == digitsEnd || begin == 0 || line[begin - 1] != '(' || digitsEnd - begin > 10) return std::nullopt;
-  const std::int64_t value = std::stoll(line.substr(begin, digitsEnd - begin));
-  if (value > INT32_MAX) return std::nullopt;
-  return static_cast<std::int32_t>(value);
+  if (begin == digitsEnd || begin == 0 || line[begin - 1] != '(' || digitsEnd - begin > 18) return std::nullopt;
+  return std::stoll(line.substr(begin, digitsEnd - begin));
+}
+
+bool TFtpClient::ReceivedWhole(std::optional<std::int64_t> announced, std::int64_t received) {
+  return !announced || received >= *announced;
 }
 
 std::int32_t TFtpClient::PassivePort(const std::string& reply) {
@@ -60,6 +62,10 @@ std::int32_t TFtpClient::BytesRecvd() const {
 
 std::int32_t TFtpClient::BytesSent() const { return DataConnection ? DataConnection->BytesSent : lastBytesSent_; }
 
+std::int64_t TFtpClient::BytesCaptured() const {
+  return DataConnection ? DataConnection->BytesCaptured : lastBytesCaptured_;
+}
+
 bool TFtpClient::ReplyFailure(const std::string& line) {
   if (!OnFailure.Assigned()) throw FTPException(line);
   bool handled = false;
@@ -78,6 +84,7 @@ void TFtpClient::Download(const std::string& remoteFile, const std::string& loca
     auto cleanUp = [this] {
       if (DataConnection) {
         lastBytesRecvd_ = DataConnection->BytesRecvd;
+        lastBytesCaptured_ = DataConnection->BytesCaptured;
         lastBytesSent_ = DataConnection->BytesSent;
         delete DataConnection;
         DataConnection = nullptr;
@@ -109,6 +116,7 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
 
   DataConnection = new TTcpSocket(this);
   DataConnection->TimeOut = TimeOut;
+  DataConnection->MinRate = MinRate;
   if (OnPacketRecvd.Assigned()) DataConnection->OnPacketRecvd = OnPacketRecvd;
 
   if (Passive) {
@@ -121,7 +129,9 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
     DataConnection->Connect();
   } else {
     DataConnection->Port = 0;
-    DataConnection->Listen(true);
+    // Reachable exactly where the server connects to, and nowhere else: the
+    // address of the control connection's local end, not every interface.
+    DataConnection->Listen(true, GetLocalAddress());
     Transaction("PORT " + GetLocalAddressArg() + DataConnection->GetLocalPortArg());
     if (ReplyNumber > 300 && ReplyNumber < 600 && ReplyFailure(TransactionReply)) return;
   }
@@ -152,13 +162,13 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
     const std::uint16_t listening = DataConnection->SocketHandle;
     DataConnection->SocketHandle = DataConnection->Accept();
     DataConnection->TimerOff();
-    closesocket(listening);
+    DataConnection->DiscardSocket(listening);
   }
 
   BytesTotal = ExtractTransferSize(line);
   // The completeness check trusts only a size the reply states beyond doubt;
   // BytesTotal may have come from digits inside a file or folder name.
-  const std::optional<std::int32_t> announced = AnnouncedTransferSize(line);
+  const std::optional<std::int64_t> announced = AnnouncedTransferSize(line);
   if (OnTransactionStart.Assigned()) OnTransactionStart(this);
 
   if (!Canceled && !TimedOut) DataConnection->CaptureFile(localFile.empty() ? remoteFile : localFile);
@@ -177,9 +187,10 @@ void TFtpClient::ReceiveFile(const std::string& remoteFile, const std::string& l
       throw FTPException("Connection closed before the end of the transfer of " + remoteFile);
     const int code = ReplyCode(line);
     if (code < 200 || code > 299) throw FTPException(line);
-    if (announced && BytesTotal < *announced)
-      throw FTPException(Format("Transfer of %s incomplete: %d of %d bytes received", remoteFile.c_str(),
-                                BytesTotal, *announced));
+    const std::int64_t received = DataConnection->BytesCaptured;
+    if (!ReceivedWhole(announced, received))
+      throw FTPException(Format("Transfer of %s incomplete: %lld of %lld bytes received", remoteFile.c_str(),
+                                static_cast<long long>(received), static_cast<long long>(*announced)));
   } else {
     StatusMessage(1, line);
   }

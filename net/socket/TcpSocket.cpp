@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 // RemoteAddress is handed to Windows sockets as it is.
 static_assert(sizeof(TSockAddrIn) == sizeof(sockaddr_in));
@@ -33,7 +34,9 @@ constexpr const char* kWindowClassName = "TcpSocketWindowClass";
 
 LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* socket = reinterpret_cast<TTcpSocket*>(GetWindowLongPtrA(hwnd, 0));
-  if (socket && msg >= kSocketMessage) {
+  // Only these two are ours: registered messages above them (the taskbar's,
+  // broadcast to every top-level window) reach this window too.
+  if (socket && (msg == kSocketMessage || msg == kSocketAsyncMessage)) {
     socket->HandleSocketMessage(msg, wParam, lParam);
     return 0;
   }
@@ -178,6 +181,9 @@ void TTcpSocket::InitWinsock() {
 }
 
 void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  // A notification of another socket: one whose handle the component no
+  // longer holds.
+  if (msg == kSocketMessage && wParam != SocketHandle) return;
   try {
     Succeeded = WSAGETSELECTERROR(lParam) == 0;
     if (msg == kSocketMessage) {
@@ -335,7 +341,7 @@ void TTcpSocket::RequestCloseSocket() {
   StatusMessage(4, "Request Close Socket");
   Connected = false;
   if (SocketHandle == kNoSocket) return;
-  if (closesocket(SocketHandle) == SOCKET_ERROR) {
+  if (DiscardSocket(SocketHandle) == SOCKET_ERROR) {
     std::string text;
     CheckSocketError(WSAEWOULDBLOCK, text);
     return;
@@ -353,4 +359,25 @@ void TTcpSocket::RequestCloseSocket() {
     throw;
   }
   openFresh();
+}
+
+int TTcpSocket::DiscardSocket(std::uint16_t handle) {
+  if (WindowHandle) {
+    // Windows posts nothing for the socket after this, but keeps what it
+    // posted before, also past closesocket; and the next socket often gets
+    // the same handle. So its notifications are taken out of the queue now;
+    // those of the component's other socket (a listener's, an accepted
+    // connection's) go back behind whatever else is queued.
+    WSAAsyncSelect(handle, WindowHandle, 0, 0);
+    std::vector<MSG> others;
+    MSG msg;
+    while (PeekMessageA(&msg, WindowHandle, kSocketMessage, kSocketAsyncMessage, PM_REMOVE)) {
+      // On the second message only an accept notification names a socket;
+      // the others are look-up replies.
+      const bool notice = msg.message == kSocketMessage || WSAGETSELECTEVENT(msg.lParam) == FD_ACCEPT;
+      if (!notice || msg.wParam != handle) others.push_back(msg);
+    }
+    for (const MSG& m : others) PostMessageA(m.hwnd, m.message, m.wParam, m.lParam);
+  }
+  return closesocket(handle);
 }

@@ -4,7 +4,8 @@
 // Every socket is non-blocking and selected with WSAAsyncSelect to a hidden
 // window of class "TcpSocketWindowClass" that the component owns; the window
 // receives message 1125 (socket notifications) and 1126 (host look-up replies,
-// and the accept notification of Listen(true)). Operations that wait (resolve,
+// and the accept notification of Listen(true)), and passes every other message
+// to the default window procedure. Operations that wait (resolve,
 // connect, read, read a line, accept, capture a stream, and a send that the
 // peer does not drain) process the application's pending messages while they
 // wait, so timers, painting, events and a Cancel from a handler run inside the
@@ -135,7 +136,8 @@ class TTcpSocket : public TComponent {
   // announced, accepts it, selects its notifications (1125, the usual events)
   // to this component's window, stores the peer's address in RemoteAddress
   // and returns the new socket; the caller adopts it (stores it in a
-  // SocketHandle, closes the listening socket). Does not arm the time-out: a
+  // SocketHandle, closes the listening socket with DiscardSocket). Does not
+  // arm the time-out: a
   // caller that wants one calls TimerOn first. Raises "Accepting Canceled"
   // (Cancel, Abort or the time-out; Canceled stays set), "Error creating Data
   // Connection" (the notification carried an error, or no connection was
@@ -184,19 +186,26 @@ class TTcpSocket : public TComponent {
   // (the socket made at construction lingers 0 s, so its connection is
   // reset; later ones close normally), fires OnDisconnect and opens a fresh
   // socket, so the component is ready for the next Connect or Listen. Queued
-  // notifications of the closed socket are never delivered. Raises the
-  // socket error if the close fails (no fresh socket then).
+  // notifications of the closed socket are never delivered (DiscardSocket),
+  // also when the fresh socket gets its handle. Raises the socket error if
+  // the close fails (no fresh socket then).
   void RequestCloseSocket();
+  // Closes a socket selected to this component's window (the current one,
+  // a listener the caller replaced, an accepted one it refuses): its
+  // selection is cancelled and its notifications still queued are removed,
+  // so none of them reaches whichever socket gets the handle next. Returns
+  // closesocket's result.
+  int DiscardSocket(std::uint16_t handle);
   // Stores text in Status and passes it to OnStatus when level is not above
   // ReportLevel. Never raises.
   void StatusMessage(std::uint8_t level, const std::string& text);
   void InitWinsock();
-  // Acts on a message of the hidden window (1125: FD_READ fires OnRead,
-  // FD_ACCEPT sets Connected and fires OnAccept, a successful FD_CONNECT sets
-  // Connected and fires OnConnect, FD_CLOSE runs RequestCloseSocket unless
-  // unread data is waiting; 1126: EventArrived, and for an accept also
-  // Connected and OnAccept). Succeeded := the message carried no error.
-  // Swallows every exception.
+  // Acts on a message of the hidden window (1125, when it names SocketHandle:
+  // FD_READ fires OnRead, FD_ACCEPT sets Connected and fires OnAccept, a
+  // successful FD_CONNECT sets Connected and fires OnConnect, FD_CLOSE runs
+  // RequestCloseSocket unless unread data is waiting; 1126: EventArrived, and
+  // for an accept also Connected and OnAccept). Succeeded := the message
+  // carried no error. Swallows every exception.
   void HandleSocketMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 
   // ---- stream I/O
@@ -230,10 +239,13 @@ class TTcpSocket : public TComponent {
   std::string ReadLn();
   // Creates (or truncates) the file and writes every byte received into it
   // until the peer closes, firing OnPacketRecvd after each block with
-  // BytesRecvd already counting it. The time-out is re-armed per block, so it
-  // limits the silence, not the transfer. Raises the class library's file
-  // errors, the socket error, or EAbortError "Socket send aborted" (the part
-  // written stays on disk).
+  // BytesRecvd and BytesCaptured already counting it. The time-out limits
+  // the silence, not the transfer: it is re-armed by every block, or, with a
+  // MinRate, once at least MinRate bytes came since it was last armed, so that
+  // a transfer receiving fewer than MinRate bytes in TimeOut ms ends as a
+  // silent one does. Raises the class library's file errors, the socket
+  // error, or EAbortError "Socket send aborted" (the part written stays on
+  // disk).
   void CaptureFile(const std::string& fileName);
   // Drops up to 65,536 waiting bytes; never raises a socket error.
   void ClearInput();
@@ -244,11 +256,15 @@ class TTcpSocket : public TComponent {
   bool ConnectionEnded() const { return !Connected; }
 
   // ---- listener
-  // Binds the socket to the wildcard address and Port (0 = the system
-  // chooses; beyond 16 bits an ERangeError), selects only FD_ACCEPT (on 1126
-  // when secondMessage, else 1125) and listens with a backlog of 1. Raises the
-  // socket error of bind or listen.
-  void Listen(bool secondMessage);
+  // Binds the socket to address (dotted; the wildcard address, every
+  // interface, unless given) and Port (0 = the system chooses; beyond 16 bits
+  // an ERangeError), selects only FD_ACCEPT (on 1126 when secondMessage, else
+  // 1125) and listens with a backlog of 1. Raises the socket error of bind
+  // or listen (an address that is not one of this machine's:
+  // "10049:Can't assign requested address").
+  void Listen(bool secondMessage, const std::string& address = "0.0.0.0");
+  // The socket's local IPv4 address, dotted ("192.168.1.20").
+  std::string GetLocalAddress();
   // The socket's local IPv4 address with commas for dots ("192,168,1,20").
   std::string GetLocalAddressArg();
   // The socket's local port as ",<high byte>,<low byte>" (",19,137" for 5001).
@@ -298,6 +314,12 @@ class TTcpSocket : public TComponent {
   std::int32_t Port = 0;
   std::int32_t BytesTotal = 0;
   std::int32_t BytesRecvd = 0;
+  // BytesRecvd in 64 bits, for what must count past 2 GiB: the bytes of the
+  // current or last capture.
+  std::int64_t BytesCaptured = 0;
+  // The least a capture must receive in each TimeOut period (see
+  // CaptureFile); 0: any byte re-arms the time-out.
+  std::int32_t MinRate = 0;
   TNotifyEvent OnPacketRecvd;
   TNotifyEvent OnPacketSent;
   bool EventArrived = false;

@@ -201,9 +201,11 @@ std::string TTcpSocket::Transaction(const std::string& command) {
 void TTcpSocket::CaptureFile(const std::string& fileName) {
   StatusMessage(8, "CaptureFile");
   BytesRecvd = 0;
+  BytesCaptured = 0;
   {
     ArmedTimeOut armed(*this);
     TFileStream file(fileName, TFileStream::Mode::Create);
+    std::int64_t armedAt = 0;  // BytesCaptured when the time-out was last armed
     while (!StopRequested()) {
       const int n = recv(SocketHandle, Buffer, kBufferData, 0);
       if (n == 0) break;  // the peer closed
@@ -211,8 +213,14 @@ void TTcpSocket::CaptureFile(const std::string& fileName) {
         file.WriteBuffer(Buffer, n);
         // The counter wraps past 2 GiB, as a 32-bit counter does.
         BytesRecvd = static_cast<std::int32_t>(static_cast<std::uint32_t>(BytesRecvd) + static_cast<std::uint32_t>(n));
+        BytesCaptured += n;
         if (OnPacketRecvd.Assigned()) OnPacketRecvd(this);
-        TimerOn();  // the time-out measures silence
+        // The time-out measures silence, or a trickle too thin to count as
+        // receiving.
+        if (BytesCaptured - armedAt >= MinRate) {
+          TimerOn();
+          armedAt = BytesCaptured;
+        }
         Application->ProcessMessages();
         continue;
       }

@@ -4,6 +4,7 @@
 
 #include "platform/Win32.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -21,9 +22,11 @@ sockaddr_in LocalAddress(TTcpSocket& socket) {
 
 }  // namespace
 
-void TTcpSocket::Listen(bool secondMessage) {
+void TTcpSocket::Listen(bool secondMessage, const std::string& address) {
   StatusMessage(8, "Listening");
-  std::strcpy(Buffer, "0.0.0.0");
+  const std::size_t length = std::min(address.size(), kSocketBufferSize);
+  std::memcpy(Buffer, address.data(), length);
+  Buffer[length] = '\0';
   RemoteAddress.sin_addr = inet_addr(Buffer);
   RemoteAddress.sin_family = AF_INET;
   if (Port < 0 || Port > 65535) throw ERangeError();
@@ -58,14 +61,16 @@ std::uint16_t TTcpSocket::Accept() {
   std::memcpy(&RemoteAddress, &peer, sizeof RemoteAddress);
   if (Canceled) {
     Canceled = false;
-    closesocket(accepted);
+    DiscardSocket(static_cast<std::uint16_t>(accepted));
     throw EAbortError("Socket send aborted");
   }
   return static_cast<std::uint16_t>(accepted);
 }
 
+std::string TTcpSocket::GetLocalAddress() { return inet_ntoa(LocalAddress(*this).sin_addr); }
+
 std::string TTcpSocket::GetLocalAddressArg() {
-  std::string text = inet_ntoa(LocalAddress(*this).sin_addr);
+  std::string text = GetLocalAddress();
   int replaced = 0;
   for (char& c : text) {
     if (c == '.' && replaced < 3) {

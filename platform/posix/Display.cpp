@@ -105,9 +105,15 @@ class Display : public EventSource {
     os::display::pollEvents(events_);
     for (const os::display::Event& e : events_) handle(e);
     if (now - lastFrame_ < kFrameMs) return;
-    lastFrame_ = now;
+    presentAll();
+  }
+
+  // Brings what was drawn to the screen now, before the thread stops
+  // pumping (a modal box of the desktop's).
+  void presentAll() {
     for (HWND hwnd : std::vector<HWND>(shown_))
       if (Window* w = findWindow(hwnd)) present(*w);
+    lastFrame_ = os::monotonicMs();
   }
 
  private:
@@ -155,6 +161,12 @@ class Display : public EventSource {
         w->maximized = false;
         break;
       case os::display::Event::Maximized: w->maximized = true; break;
+      case os::display::Event::PointerMoved:
+        // As Windows asks a window for its cursor whenever the pointer
+        // moves over it.
+        SendMessageA(handleOf(*w), WM_SETCURSOR, reinterpret_cast<WPARAM>(handleOf(*w)),
+                     MAKELONG(HTCLIENT, static_cast<WORD>(WM_MOUSEMOVE)));
+        break;
       case os::display::Event::Moved: {
         const int width = w->rect.right - w->rect.left;
         const int height = w->rect.bottom - w->rect.top;
@@ -209,6 +221,16 @@ void displaySound(UINT type) {
     default: break;
   }
   os::display::playSound(name);
+}
+
+void displayMessageBox(HWND owner, const std::string& caption, const std::string& text, UINT type) {
+  if (!os::display::isOpen()) return;
+  Display::instance().presentAll();
+  const Window* w = owner ? findWindow(owner) : nullptr;
+  const auto kind = (type & 0xF0) == MB_ICONHAND          ? os::display::BoxKind::Error
+                    : (type & 0xF0) == MB_ICONEXCLAMATION ? os::display::BoxKind::Warning
+                                                          : os::display::BoxKind::Information;
+  os::display::showMessageBox(w ? w->displayId : 0, caption, text, kind);
 }
 
 }  // namespace win32

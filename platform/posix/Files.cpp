@@ -1,4 +1,5 @@
 // File routines of the kernel over POSIX files. Paths are Windows paths.
+#include "platform/DurableFile.h"
 #include "platform/PrivateFile.h"
 #include "platform/posix/Internal.h"
 
@@ -181,6 +182,20 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags) {
   return TRUE;
 }
 
+BOOL CommitMoveA(LPCSTR) { return TRUE; }
+
+BOOL KeepInstalledFileA(LPCSTR path, LPCSTR kept) {
+  if (!path || !kept) {
+    setLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!os::keepFile(os::followLinks(os::resolvePath(path)), os::resolvePath(kept))) {
+    failFromErrno();
+    return FALSE;
+  }
+  return TRUE;
+}
+
 namespace {
 
 const char* systemMessage(DWORD id) {
@@ -192,6 +207,7 @@ const char* systemMessage(DWORD id) {
     case ERROR_ACCESS_DENIED: return "Access is denied.";
     case ERROR_INVALID_HANDLE: return "The handle is invalid.";
     case ERROR_NOT_ENOUGH_MEMORY: return "Not enough memory resources are available to process this command.";
+    case ERROR_BAD_FORMAT: return "An attempt was made to load a program with an incorrect format.";
     case ERROR_WRITE_PROTECT: return "The media is write protected.";
     case ERROR_SHARING_VIOLATION:
       return "The process cannot access the file because it is being used by another process.";
@@ -204,6 +220,10 @@ const char* systemMessage(DWORD id) {
     case ERROR_DIR_NOT_EMPTY: return "The directory is not empty.";
     case ERROR_ALREADY_EXISTS: return "Cannot create a file when that file already exists.";
     case ERROR_FILENAME_EXCED_RANGE: return "The filename or extension is too long.";
+    case ERROR_NO_ASSOCIATION:
+      return "No application is associated with the specified file for this operation.";
+    case ERROR_DDE_FAIL: return "An error occurred in sending the command to the application.";
+    case ERROR_DLL_NOT_FOUND: return "One of the library files needed to run this application cannot be found.";
     case ERROR_INVALID_WINDOW_HANDLE: return "Invalid window handle.";
     case ERROR_CLASS_ALREADY_EXISTS: return "Class already exists.";
     case ERROR_CLASS_DOES_NOT_EXIST: return "Class does not exist.";

@@ -44,9 +44,6 @@ class EventSource {
 // A posted message and what the platform must do when it is retrieved.
 struct QueuedMessage {
   MSG msg;
-  // Identifies the poster, so that a socket's pending notifications can be
-  // dropped when it closes (0 = none).
-  std::uint64_t tag = 0;
   // Runs on the owning thread when the message is removed from the queue
   // (a host look-up lays out its reply there).
   std::function<void()> onRetrieve;
@@ -80,6 +77,7 @@ struct Window {
   std::uint32_t id = 0;
   std::string className;
   WNDPROC proc = nullptr;
+  HCURSOR cursor = nullptr;  // the class's
   std::vector<unsigned char> extra;
   LONG_PTR userData = 0;
   DWORD style = 0;
@@ -121,9 +119,6 @@ std::shared_ptr<ThreadQueue> queueOfWindow(HWND hwnd);
 // Posts a message with platform extras (tag, retrieval action). Thread-safe.
 // Fails (false) when the window is gone.
 bool postQueued(HWND hwnd, QueuedMessage message);
-
-// Drops every queued message that carries the tag, on every thread.
-void dropTagged(std::uint64_t tag);
 
 // Called by DestroyWindow: forgets the window's posted messages and timers.
 void forgetWindowMessages(Window& window);
@@ -178,6 +173,9 @@ bool displayDesktopSize(int& width, int& height);
 void displayCursor(UINT_PTR resourceId);
 // The desktop's sound for a MessageBeep type, where one can be played.
 void displaySound(UINT type);
+// With a display, shows a message box over the owner's window and returns
+// once a person dismissed it; without, returns at once.
+void displayMessageBox(HWND owner, const std::string& caption, const std::string& text, UINT type);
 
 // Capture on request and recording (Capture.cpp): with
 // WIN32_PLATFORM_CAPTURE_DIR or WIN32_PLATFORM_RECORD_DIR set, the first

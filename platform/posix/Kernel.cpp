@@ -1,7 +1,9 @@
 // Kernel routines: time, arithmetic, current directory, last error, locale and
 // system colours.
+#include "platform/CurrentDirectory.h"
 #include "platform/posix/Internal.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +58,9 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
   return static_cast<DWORD>(dir.size());
 }
 
+// Names are bytes here, passed to the system as they are.
+bool platform::CurrentDirectoryHasAnsiName() { return true; }
+
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
   if (!path || !os::setCurrentDirectory(path)) {
     setLastError(os::win32ErrorFromErrno(os::lastErrno()));
@@ -70,32 +75,31 @@ void WINAPI SetLastError(DWORD error) { tlsLastError = error; }
 
 namespace {
 
-// A locale text as one byte of the ANSI code page: UTF-8 sequences become the
-// Latin-1 character they name, or a no-break space when there is none.
-std::string toAnsi(const char* text) {
-  std::string out;
+// A locale text in UTF-16.
+std::u16string toUtf16(const char* text) {
+  std::u16string out;
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   while (*p) {
-    if (*p < 0x80) {
-      out += static_cast<char>(*p++);
-      continue;
-    }
-    unsigned cp = 0;
+    char32_t cp = *p;
     int more = 0;
-    if ((*p & 0xE0) == 0xC0) cp = *p & 0x1F, more = 1;
-    else if ((*p & 0xF0) == 0xE0) cp = *p & 0x0F, more = 2;
-    else cp = *p & 0x07, more = 3;
+    if (*p >= 0xF0) cp = *p & 0x07, more = 3;
+    else if (*p >= 0xE0) cp = *p & 0x0F, more = 2;
+    else if (*p >= 0xC0) cp = *p & 0x1F, more = 1;
     ++p;
     for (; more > 0 && (*p & 0xC0) == 0x80; --more) cp = (cp << 6) | (*p++ & 0x3F);
-    out += static_cast<char>(cp < 0x100 ? cp : 0xA0);
+    if (cp >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      cp = 0xDC00 + ((cp - 0x10000) & 0x3FF);
+    }
+    out += static_cast<char16_t>(cp);
   }
   return out;
 }
 
 // The user's numeric conventions, read once from the environment's locale.
 struct NumericLocale {
-  std::string thousands = ",";
-  std::string decimal = ".";
+  std::u16string thousands = u",";
+  std::u16string decimal = u".";
 };
 
 const NumericLocale& userNumericLocale() {
@@ -106,8 +110,8 @@ const NumericLocale& userNumericLocale() {
     const std::string saved = previous ? previous : "C";
     if (std::setlocale(LC_NUMERIC, "")) {
       const std::lconv* conv = std::localeconv();
-      if (conv->thousands_sep && *conv->thousands_sep) locale.thousands = toAnsi(conv->thousands_sep);
-      if (conv->decimal_point && *conv->decimal_point) locale.decimal = toAnsi(conv->decimal_point);
+      if (conv->thousands_sep && *conv->thousands_sep) locale.thousands = toUtf16(conv->thousands_sep);
+      if (conv->decimal_point && *conv->decimal_point) locale.decimal = toUtf16(conv->decimal_point);
       std::setlocale(LC_NUMERIC, saved.c_str());
     }
   });
@@ -116,8 +120,8 @@ const NumericLocale& userNumericLocale() {
 
 }  // namespace
 
-int WINAPI GetLocaleInfoA(LCID, LCTYPE type, LPSTR data, int size) {
-  std::string value;
+int WINAPI GetLocaleInfoW(LCID, LCTYPE type, WCHAR* data, int size) {
+  std::u16string value;
   switch (type) {
     case LOCALE_STHOUSAND: value = userNumericLocale().thousands; break;
     case LOCALE_SDECIMAL: value = userNumericLocale().decimal; break;
@@ -129,7 +133,7 @@ int WINAPI GetLocaleInfoA(LCID, LCTYPE type, LPSTR data, int size) {
     setLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  std::memcpy(data, value.c_str(), static_cast<std::size_t>(needed));
+  std::copy(value.c_str(), value.c_str() + needed, data);
   return needed;
 }
 

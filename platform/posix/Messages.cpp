@@ -4,6 +4,7 @@
 #include "platform/Observe.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 
 namespace win32 {
@@ -11,11 +12,6 @@ namespace win32 {
 namespace {
 
 thread_local std::shared_ptr<ThreadQueue> tlsQueue;
-
-// Every queue ever created that is still referenced, so that dropTagged can
-// reach the queues of other threads.
-std::mutex gQueuesMutex;
-std::vector<std::weak_ptr<ThreadQueue>> gQueues;
 
 bool inRange(UINT message, UINT filterMin, UINT filterMax) {
   if (filterMin == 0 && filterMax == 0) return true;
@@ -136,12 +132,7 @@ void waitForMessage(ThreadQueue& q) {
 }  // namespace
 
 std::shared_ptr<ThreadQueue> currentQueue() {
-  if (!tlsQueue) {
-    tlsQueue = std::make_shared<ThreadQueue>();
-    std::lock_guard lock(gQueuesMutex);
-    std::erase_if(gQueues, [](const std::weak_ptr<ThreadQueue>& w) { return w.expired(); });
-    gQueues.push_back(tlsQueue);
-  }
+  if (!tlsQueue) tlsQueue = std::make_shared<ThreadQueue>();
   return tlsQueue;
 }
 
@@ -164,19 +155,6 @@ bool postQueued(HWND hwnd, QueuedMessage message) {
   }
   if (q != tlsQueue) q->waker.wake();
   return true;
-}
-
-void dropTagged(std::uint64_t tag) {
-  std::vector<std::shared_ptr<ThreadQueue>> queues;
-  {
-    std::lock_guard lock(gQueuesMutex);
-    for (auto& w : gQueues)
-      if (auto q = w.lock()) queues.push_back(std::move(q));
-  }
-  for (auto& q : queues) {
-    std::lock_guard lock(q->mutex);
-    std::erase_if(q->posted, [tag](const QueuedMessage& m) { return m.tag == tag; });
-  }
 }
 
 void forgetWindowMessages(Window& window) {
@@ -207,6 +185,23 @@ BOOL WINAPI PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   QueuedMessage m;
   m.msg = MSG{hwnd, msg, wParam, lParam, 0, {0, 0}};
   return postQueued(hwnd, std::move(m)) ? TRUE : FALSE;
+}
+
+UINT WINAPI RegisterWindowMessageA(LPCSTR name) {
+  // One number per name, whatever its case, from the range Windows gives
+  // registered messages.
+  static std::mutex mutex;
+  static std::vector<std::string> registered;
+  if (!name || !*name) {
+    setLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::string key = name;
+  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::lock_guard lock(mutex);
+  auto it = std::find(registered.begin(), registered.end(), key);
+  if (it == registered.end()) it = registered.insert(registered.end(), key);
+  return static_cast<UINT>(0xC000 + (it - registered.begin()));
 }
 
 LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

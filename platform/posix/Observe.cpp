@@ -14,6 +14,7 @@ namespace {
 
 std::mutex gMutex;
 std::vector<unsigned> gBeeps;
+std::vector<ShownMessageBox> gMessageBoxes;
 std::vector<StartedProgram> gStarted;
 std::vector<FirstPaint> gFirstPaints;
 int gCursor = 0;
@@ -34,6 +35,11 @@ std::vector<unsigned> beeps() {
   return gBeeps;
 }
 
+std::vector<ShownMessageBox> messageBoxes() {
+  std::lock_guard lock(gMutex);
+  return gMessageBoxes;
+}
+
 std::vector<StartedProgram> startedPrograms() {
   std::lock_guard lock(gMutex);
   return gStarted;
@@ -52,6 +58,7 @@ int currentCursor() {
 void reset() {
   std::lock_guard lock(gMutex);
   gBeeps.clear();
+  gMessageBoxes.clear();
   gStarted.clear();
   gFirstPaints.clear();
   gCursor = 0;
@@ -61,6 +68,12 @@ void recordBeep(unsigned type) {
   std::lock_guard lock(gMutex);
   gBeeps.push_back(type);
   trace("beep " + std::to_string(type));
+}
+
+void recordMessageBox(const ShownMessageBox& box) {
+  std::lock_guard lock(gMutex);
+  gMessageBoxes.push_back(box);
+  trace("messagebox " + std::to_string(box.type) + " " + box.caption + "\t" + box.text);
 }
 
 void recordCursor(int resourceId) {

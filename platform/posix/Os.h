@@ -122,6 +122,11 @@ std::string followLinks(const std::string& path);
 // first (then from is removed). Atomic for the replaced file. False with
 // errno set on failure.
 bool replaceFile(const std::string& from, const std::string& to);
+// Gives the regular file installed (which names no link) the second name
+// kept, replacing a file of that name, or, when the file system refuses a
+// second name there, puts a flushed copy with its mode and owner there; then
+// flushes kept's folder. False with errno set (EISDIR for a folder).
+bool keepFile(const std::string& installed, const std::string& kept);
 
 // Programs.
 enum class StartResult { Started, FileNotFound, PathNotFound, AccessDenied, NotAProgram, Failed };

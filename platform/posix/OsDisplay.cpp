@@ -167,10 +167,38 @@ void setCursor(Cursor cursor) {
   if (slot) SDL_SetCursor(slot);
 }
 
+namespace {
+
+// SDL takes UTF-8. The bytes of the Windows-1252 range 0x80 to 0x9F are
+// taken as Latin-1: the program's box texts hold none.
+std::string utf8FromAnsi(const std::string& text) {
+  std::string out;
+  for (const unsigned char c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void showMessageBox(std::uint32_t window, const std::string& caption, const std::string& text, BoxKind kind) {
+  if (!isOpen()) return;
+  const Uint32 flags = kind == BoxKind::Error     ? SDL_MESSAGEBOX_ERROR
+                       : kind == BoxKind::Warning ? SDL_MESSAGEBOX_WARNING
+                                                  : SDL_MESSAGEBOX_INFORMATION;
+  SDL_ShowSimpleMessageBox(flags, utf8FromAnsi(caption).c_str(), utf8FromAnsi(text).c_str(), windowOf(window));
+}
+
 void pollEvents(std::vector<Event>& events) {
   if (!isOpen()) return;
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
+    if (e.type == SDL_MOUSEMOTION) events.push_back({Event::PointerMoved, e.motion.windowID});
     if (e.type != SDL_WINDOWEVENT) continue;
     const std::uint32_t id = e.window.windowID;
     switch (e.window.event) {

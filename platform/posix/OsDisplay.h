@@ -72,8 +72,13 @@ void setCursor(Cursor cursor);
 // sound plays nothing. Implemented by OsSound.cpp.
 void playSound(const char* name);
 
+// A modal box with an OK button over the window (0: none), returning once
+// it is dismissed. Texts are one byte a character, Windows-1252.
+enum class BoxKind { Information, Warning, Error };
+void showMessageBox(std::uint32_t window, const std::string& caption, const std::string& text, BoxKind kind);
+
 struct Event {
-  enum Kind { Exposed, CloseRequested, Minimized, Restored, Maximized, Moved } kind;
+  enum Kind { Exposed, CloseRequested, Minimized, Restored, Maximized, Moved, PointerMoved } kind;
   std::uint32_t window;
   int x = 0;  // Moved: the client area's new position
   int y = 0;

@@ -15,14 +15,18 @@ namespace os {
 
 namespace {
 
-bool isProgramFile(const std::string& path) {
+// Whether the file starts as a program does; the file is not to be read
+// when it cannot be opened.
+enum class Head { Program, NotAProgram, Unreadable };
+
+Head programHead(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return errno == EACCES ? Head::Unreadable : Head::NotAProgram;
   char head[4] = {};
   const ssize_t n = ::read(fd, head, sizeof head);
   ::close(fd);
-  if (n >= 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0) return true;
-  return n >= 2 && head[0] == '#' && head[1] == '!';
+  if (n >= 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0) return Head::Program;
+  return n >= 2 && head[0] == '#' && head[1] == '!' ? Head::Program : Head::NotAProgram;
 }
 
 bool readAll(int fd, void* buffer, std::size_t size) {
@@ -43,7 +47,12 @@ StartOutcome startProgram(const std::string& path, const std::string& parameters
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0)
     return {errno == ENOTDIR ? StartResult::PathNotFound : StartResult::FileNotFound, 0};
-  if (!S_ISREG(st.st_mode) || !isProgramFile(path)) return {StartResult::NotAProgram, 0};
+  if (!S_ISREG(st.st_mode)) return {StartResult::NotAProgram, 0};
+  switch (programHead(path)) {
+    case Head::Program: break;
+    case Head::NotAProgram: return {StartResult::NotAProgram, 0};
+    case Head::Unreadable: return {StartResult::AccessDenied, 0};
+  }
   if (!(st.st_mode & S_IXUSR)) {
     const mode_t withExecute = st.st_mode | ((st.st_mode & 0444) >> 2);
     if (::chmod(path.c_str(), withExecute & 07777) != 0) return {StartResult::AccessDenied, 0};

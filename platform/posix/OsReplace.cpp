@@ -1,6 +1,7 @@
 // Putting a new file in the place of an installed one as a write through
 // its name would: a symbolic link is followed, and the installed file's mode
-// and owner pass to the new file.
+// and owner pass to the new file. Keeping the installed file under a second
+// name beforehand, so that an install can be undone.
 #include "platform/posix/Os.h"
 
 #include <cerrno>
@@ -99,6 +100,31 @@ bool replaceFile(const std::string& from, const std::string& to) {
   }
   ::unlink(from.c_str());
   return true;
+}
+
+bool keepFile(const std::string& installed, const std::string& kept) {
+  struct stat st {};
+  if (::stat(installed.c_str(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+    return false;
+  }
+  if (::unlink(kept.c_str()) != 0 && errno != ENOENT) return false;
+  if (::link(installed.c_str(), kept.c_str()) != 0) {
+    // Another file system (the installed name is a link that leads there),
+    // or one without hard links: a copy keeps the content.
+    if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != EOPNOTSUPP) return false;
+    const std::string copy = copyBeside(installed, kept);
+    if (copy.empty()) return false;
+    adoptAttributes(copy, st);
+    if (::rename(copy.c_str(), kept.c_str()) != 0) {
+      const int err = errno;
+      ::unlink(copy.c_str());
+      errno = err;
+      return false;
+    }
+  }
+  return syncFoldersOf(kept, kept);
 }
 
 }  // namespace os

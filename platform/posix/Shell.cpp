@@ -1,4 +1,5 @@
-// The shell: starting a program file, and the desktop's sounds and cursors.
+// The shell: starting a program file, message boxes, and the desktop's sounds
+// and cursors.
 #include "platform/Observe.h"
 #include "platform/posix/Internal.h"
 
@@ -20,8 +21,16 @@ bool isOpenVerb(LPCSTR verb) {
 
 HINSTANCE shellResult(UINT_PTR code) { return reinterpret_cast<HINSTANCE>(code); }
 
-constexpr UINT_PTR SE_ERR_NOASSOC = 31;
 constexpr UINT_PTR kStarted = 42;  // any value above 32 means success
+constexpr int kIdOk = 1;
+
+// Windows refuses a program file whose image it cannot load, and finds no
+// program to open another file with.
+UINT_PTR notAProgram(const std::string& path) {
+  std::string extension = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".exe" || extension == ".com" ? ERROR_BAD_FORMAT : SE_ERR_NOASSOC;
+}
 
 }  // namespace
 
@@ -43,7 +52,7 @@ HINSTANCE WINAPI ShellExecuteA(HWND, LPCSTR operation, LPCSTR file, LPCSTR param
     case os::StartResult::FileNotFound: code = ERROR_FILE_NOT_FOUND; break;
     case os::StartResult::PathNotFound: code = ERROR_PATH_NOT_FOUND; break;
     case os::StartResult::AccessDenied: code = ERROR_ACCESS_DENIED; break;
-    case os::StartResult::NotAProgram: code = SE_ERR_NOASSOC; break;
+    case os::StartResult::NotAProgram: code = notAProgram(path); break;
     case os::StartResult::Failed: code = 0; break;  // out of resources
   }
   if (code != kStarted) {
@@ -60,6 +69,15 @@ BOOL WINAPI MessageBeep(UINT type) {
   observe::recordBeep(type);
   displaySound(type);
   return TRUE;
+}
+
+// Nobody can press a button without a display: the box is answered with OK
+// at once, so that a run without one never waits for ever.
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  const observe::ShownMessageBox box{caption ? caption : "Error", text ? text : "", type};
+  observe::recordMessageBox(box);
+  displayMessageBox(owner, box.caption, box.text, type);
+  return kIdOk;
 }
 
 namespace {

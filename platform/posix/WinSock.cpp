@@ -4,9 +4,12 @@
 // with its selection (window, message, events), the Windows re-enabling state
 // of each notification and a serial number that is never reused. The message
 // pump polls the selected sockets of its thread through one event source per
-// thread and posts their notifications tagged with the serial, so closesocket
-// can drop the notifications still queued for it: POSIX hands the same
-// descriptor number to the next socket at once.
+// thread and posts their notifications; the serial keeps a readiness seen for
+// a closed socket from reaching the next one with its descriptor number.
+// Notifications already queued when a socket is closed stay queued, as on
+// Windows: POSIX hands the same descriptor number to the next socket at once,
+// so their owner must take them out (WSAAsyncSelect(s, hwnd, 0, 0), then
+// PeekMessage) before closesocket.
 //
 // Notifications, as Windows sends them:
 // - FD_READ once, then not again until the next recv (peeking or not), and
@@ -100,7 +103,6 @@ void notify(int fd, const SocketState& s, long event, int error) {
   QueuedMessage m;
   m.msg = MSG{s.hwnd, s.message, static_cast<WPARAM>(fd),
               WSAMAKESELECTREPLY(static_cast<WORD>(event), static_cast<WORD>(error)), 0, {0, 0}};
-  m.tag = s.serial;
   postQueued(s.hwnd, std::move(m));
 }
 
@@ -616,18 +618,13 @@ int WINAPI recv(SOCKET s, char* buf, int len, int flags) {
 }
 
 int WINAPI closesocket(SOCKET s) {
-  std::uint64_t serial;
   {
     std::lock_guard lock(gSocketsMutex);
     auto it = gSockets.find(fdOf(s));
     if (it == gSockets.end()) return fail(WSAENOTSOCK);
-    serial = it->second.serial;
     gSockets.erase(it);
   }
-  const int r = os::closeSocket(fdOf(s));
-  const int error = r == -1 ? os::wsaErrorFromErrno(os::lastErrno()) : 0;
-  dropTagged(serial);
-  return r == -1 ? fail(error) : 0;
+  return os::closeSocket(fdOf(s)) == -1 ? failFromErrno() : 0;
 }
 
 int WINAPI getsockname(SOCKET s, sockaddr* name, int* namelen) {

@@ -185,6 +185,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     }
     window->className = it->second.name;
     window->proc = it->second.wc.lpfnWndProc;
+    window->cursor = it->second.wc.hCursor;
     window->extra.assign(static_cast<std::size_t>(std::max(0, it->second.wc.cbWndExtra)), 0);
   }
   if (x == CW_USEDEFAULT) x = y = 0;
@@ -321,6 +322,12 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
       DestroyWindow(hwnd);
       return 0;
+    case WM_SETCURSOR:
+      // Over the client area the class's cursor, when the class has one;
+      // without, the pointer keeps the shape it has.
+      if (LOWORD(lParam) == HTCLIENT)
+        if (Window* w = findWindow(hwnd); w && w->cursor) SetCursor(w->cursor);
+      return FALSE;
     case WM_SYSCOMMAND:
       // A command that the system menu no longer offers does nothing.
       if (!systemMenuHasCommand(hwnd, static_cast<UINT>(wParam & 0xFFF0))) return 0;

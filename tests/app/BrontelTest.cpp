@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -43,6 +45,7 @@ TEST_F(BrontelRun, AnUpdateShowsEveryStepDownloadsTheFilesAndStartsTheProduct) {
   EXPECT_EQ(Read("VersioneAttuale.Txt"), "1.0\r\n");
   ASSERT_EQ(observe::startedPrograms().size(), 1u);  // one launch attempt
   EXPECT_EQ(observe::startedPrograms()[0].showCommand, 0);
+  EXPECT_TRUE(observe::messageBoxes().empty());  // a start that worked says nothing
   EXPECT_EQ(commands_.back(), "RETR " + std::string(ProfileB.RemoteRoot) + "/Merindo/ntwdblib.dll");
   // The received-bytes text in the regional format, the last block of a file.
   EXPECT_NE(std::find(form_->shown.begin(), form_->shown.end(), " 150.000 Bytes di 150.000 Ricevuti"),
@@ -158,6 +161,54 @@ TEST_F(BrontelRun, AFailedFileKeepsItsRowAnimatingAndTheBusyCursorAndTheInstalle
   const Lines shown = Shown();
   EXPECT_EQ(std::count(shown.begin(), shown.end(), " Aggiornamento Terminato Correttamente"), 0);
   EXPECT_EQ(shown.back(), " Attendere Avvio Procedura .......");
+  Application->DestroyComponents();
+}
+
+// The files of an update go in place together or not at all. A folder named
+// like the companion makes its replacement fail once the product is in
+// place: the install is undone. The rows show three completed downloads,
+// the status line no end of an update, and the installed product starts.
+TEST_F(BrontelRun, AnInstallThatFailsPutsEveryFileBackAndSaysNoEndOfUpdate) {
+  ServeRelease("2.0");
+  Local("VersioneAttuale.Txt", "1.0");
+  Local("Merindo_SQL_Dalvessa.Exe", InstalledProduct());
+  fs::create_directory(Work() / "Quillane.Exe");
+  Local("Quillane.Exe/inside", "a file of the folder");
+  Local("ntwdblib.dll", "installed library");
+  RunLauncher();
+  EXPECT_EQ(observe::beeps().size(), 3u);
+  EXPECT_EQ(form_->Product(2), "ntwdblib.dll Download Terminato Correttamente");
+  const Lines shown = Shown();
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), " Aggiornamento Terminato Correttamente"), 0);
+  EXPECT_EQ(Lines(shown.end() - 2, shown.end()), (Lines{" Fine Trasnsazione", " Attendere Avvio Procedura ......."}));
+  EXPECT_EQ(Read("Merindo_SQL_Dalvessa.Exe"), InstalledProduct());
+  EXPECT_EQ(Read("Quillane.Exe/inside"), "a file of the folder");
+  EXPECT_EQ(Read("ntwdblib.dll"), "installed library");
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(Work())) names.insert(entry.path().filename().string());
+  names.erase("product-started.txt");
+  EXPECT_EQ(names, (std::set<std::string>{"Merindo_SQL_Dalvessa.Exe", "Quillane.Exe", "ntwdblib.dll", "Versione.Txt",
+                                          "VersioneAttuale.Txt"}));
+  EXPECT_EQ(observe::startedPrograms().size(), 1u);
+  Application->DestroyComponents();
+}
+
+// An install an earlier run left that cannot be finished (its journal cannot
+// be read): the files may be mixed. The run goes on, but no install begins
+// over it, and the product is not started.
+TEST_F(BrontelRun, WhileAnInstallCannotBeFinishedTheProductIsNeverStarted) {
+  ServeRelease("2.0");
+  Local("VersioneAttuale.Txt", "1.0");
+  Local("Merindo_SQL_Dalvessa.Exe", InstalledProduct());
+  const std::string journal = "merindo-install 1\nkept .kept\nstate replacing\nreplace ..\\Merindo_SQL_Dalvessa.Exe\n";
+  Local("InstallazioneInCorso.Txt", journal);
+  RunLauncher();
+  EXPECT_EQ(observe::beeps().size(), 3u);
+  EXPECT_TRUE(observe::startedPrograms().empty());
+  EXPECT_EQ(Read("Merindo_SQL_Dalvessa.Exe"), InstalledProduct());
+  EXPECT_EQ(Read("InstallazioneInCorso.Txt"), journal);
+  EXPECT_FALSE(fs::exists(Work() / "Quillane.Exe"));
+  EXPECT_FALSE(fs::exists(Work() / "Merindo_SQL_Dalvessa.Exe.download"));
   Application->DestroyComponents();
 }
 

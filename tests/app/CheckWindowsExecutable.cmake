@@ -2,7 +2,9 @@
 # ARCHITECTURE (i686: PE32, x86_64: PE32+), importing only DLLs that every
 # Windows has, with its icon and version information as resources. With
 # -DCONSOLE=ON: a console program (its messages reach the console it runs
-# in) of that architecture importing only such DLLs. Run by CTest as
+# in) of that architecture importing only such DLLs. Either way marked
+# terminal-server aware and with its application manifest
+# (check_windows_manifest.py reads both from the file). Run by CTest as
 #   cmake -DEXECUTABLE=<exe> -DOBJDUMP=<mingw objdump> -DARCHITECTURE=<i686|x86_64> [-DCONSOLE=ON]
 #         -P CheckWindowsExecutable.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -71,7 +73,13 @@ if(NOT CONSOLE)
   endforeach()
 endif()
 
+execute_process(COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/check_windows_manifest.py ${EXECUTABLE}
+                ERROR_VARIABLE manifest_problems RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  list(APPEND problems "${manifest_problems}")
+endif()
+
 if(problems)
   message(FATAL_ERROR "${EXECUTABLE}: ${problems}")
 endif()
-message(STATUS "${EXECUTABLE}: ${ARCHITECTURE} ${kind} program, imports ${imports}")
+message(STATUS "${EXECUTABLE}: ${ARCHITECTURE} ${kind} program, terminal-server aware, with its manifest, imports ${imports}")

@@ -27,6 +27,7 @@ launcher_test(app_tests
     BrontelFormTest.cpp
     BrontelLayoutTest.cpp
     BrontelTest.cpp
+    InstallFileTest.cpp
     RunLogTest.cpp
     VersionFileTest.cpp
   DEPENDS app testsupport_ftp
@@ -40,14 +41,28 @@ launcher_test(app_tests
 add_executable(windows-test-product WIN32 windows_product/main.c)
 set_target_properties(windows-test-product PROPERTIES C_STANDARD 11)
 add_dependencies(app_tests windows-test-product)
+# Presses OK on the launcher's message box, which nobody else can under
+# Wine's null display driver, and tells what it said.
+add_executable(windows-answer-box windows_answer_box/main.c)
+set_target_properties(windows-answer-box PROPERTIES C_STANDARD 11)
+add_dependencies(app_tests windows-answer-box)
+# Holds a file open without sharing it for writes, renames or deletes, as a
+# virus scanner or a running companion may.
+add_executable(windows-hold-file windows_holder/main.c)
+set_target_properties(windows-hold-file PROPERTIES C_STANDARD 11)
 set(windows_e2e_environment
     LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher>
+    LAUNCHER_PASSIVE_BINARY=$<TARGET_FILE:merindo-launcher-passive-test>
     LAUNCHER_TEST_PRODUCT=$<TARGET_FILE:windows-test-product>
+    LAUNCHER_ANSWER_BOX=$<TARGET_FILE:windows-answer-box>
+    LAUNCHER_HOLD_FILE=$<TARGET_FILE:windows-hold-file>
     LAUNCHER_HOST=${LAUNCHER_PROFILE_B_HOST}
     LAUNCHER_USER=${LAUNCHER_PROFILE_B_USER}
     LAUNCHER_PASSWORD=${LAUNCHER_PROFILE_B_PASSWORD}
     LAUNCHER_ROOT=${LAUNCHER_PROFILE_B_ROOT}
     WINE_RUN=${PROJECT_SOURCE_DIR}/tests/support/wine-run)
+# The installer's test (tests/packaging/windows) runs the installed launcher so too.
+set(windows_e2e_environment "${windows_e2e_environment}" PARENT_SCOPE)
 launcher_python_test(windows.e2e.launcher MODULE test_windows_launcher ENVIRONMENT ${windows_e2e_environment})
 set_tests_properties(windows.e2e.launcher PROPERTIES TIMEOUT 900)
 
@@ -61,10 +76,18 @@ launcher_python_test(windows.e2e.stall_guard MODULE test_faults.StallGuard
 launcher_python_test(windows.e2e.signed MODULE test_signed
   ENVIRONMENT ${windows_e2e_environment}
               SIGNED_LAUNCHER_BINARY=$<TARGET_FILE:merindo-launcher-testkey>
+              SIGNED_LAUNCHER_RELEASE_MIN=${launcher_test_release_min}
               LAUNCHER_RELEASE_KEY=${LAUNCHER_RELEASE_KEY}
               RELEASE_TOOL=$<TARGET_FILE:merindo-release>
               RELEASE_TEST_KEY=${PROJECT_SOURCE_DIR}/tests/support/release-test-key.secret)
 set_tests_properties(windows.e2e.stall_guard windows.e2e.signed PROPERTIES TIMEOUT 900)
+
+# Two launchers in one folder, and the launcher built for passive mode: the
+# Linux build's cases with the Windows programs.
+launcher_python_test(windows.e2e.single_instance MODULE test_faults.SingleInstance
+  ENVIRONMENT ${windows_e2e_environment})
+launcher_python_test(windows.e2e.passive MODULE test_faults.PassiveMode ENVIRONMENT ${windows_e2e_environment})
+set_tests_properties(windows.e2e.single_instance windows.e2e.passive PROPERTIES TIMEOUT 600)
 
 # The window under Wine on a display of its own, against the Linux build's
 # rendering of the same state: LAUNCHER_LINUX_RENDER names the Linux build's

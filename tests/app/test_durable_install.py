@@ -1,8 +1,15 @@
-"""The shipped launcher puts each downloaded file in place so that a power cut
-cannot undo it: for each of the three files, seen in the system calls the
-binary makes (strace), the temporary file's last write comes before its
-fsync, the fsync before the rename over the installed name, and the rename
-before an fsync of the working folder.
+"""The shipped launcher installs the three downloaded files all or nothing,
+so that neither a failure nor a crash nor a power cut can leave a mixture of
+two releases, and each file in place so that a power cut cannot undo it.
+
+Seen in the system calls the binary makes (strace): the journal is written,
+flushed and renamed into place before any installed file is touched; each
+received file's last write comes before its fsync, the fsync before the
+rename over the installed name, and the rename before an fsync of the working
+folder; the journal says the install is done only after the last file. And a
+launcher killed at each of its renames and links in turn (strace's fault
+injection) leaves a folder from which the next run, offline, starts the old
+product with every file byte for byte as it was.
 """
 
 import os
@@ -13,11 +20,18 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
-from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, USER  # noqa: E402
-from test_launcher import INSTALLED_PRODUCT, LIBRARY_BYTES, SERVED_PRODUCT, LauncherRun  # noqa: E402
+from launcherenv import BINARY, COMPANION, HOST, LIBRARY, LOCK_FILE, PASSWORD, PRODUCT, USER  # noqa: E402
+from test_launcher import (COMPANION_BYTES, INSTALLED_PRODUCT, LIBRARY_BYTES, SERVED_PRODUCT,  # noqa: E402
+                           LauncherRun)
 
+JOURNAL = "InstallazioneInCorso.Txt"
+KEPT = ".kept"
 # The system calls of a replacement, traced with their descriptors' paths (-y).
-STRACE = ["strace", "-f", "-qq", "-y", "-s", "0", "-e", "trace=write,fsync,fdatasync,rename,renameat,renameat2"]
+STRACE = ["strace", "-f", "-qq", "-y", "-s", "0", "-e",
+          "trace=write,fsync,fdatasync,rename,renameat,renameat2,link,linkat"]
+# The calls that put a name in place, which a crash may interrupt.
+RENAMES = "rename,renameat,renameat2"
+LINKS = "link,linkat"
 # "<pid> <call>(<arguments>) = <result>".
 CALL = re.compile(r"^\d+\s+(\w+)\((.*)\)\s+=\s+(-?\d+)")
 DESCRIPTOR_PATH = re.compile(r"^\d+<(.*?)>")
@@ -32,7 +46,7 @@ def parse_calls(trace_text):
         if not found:
             continue  # unfinished and resumed halves of calls of other threads
         name, arguments, result = found.group(1), found.group(2), int(found.group(3))
-        if name in ("rename", "renameat", "renameat2"):
+        if name in RENAMES.split(",") + LINKS.split(","):
             paths = QUOTED.findall(arguments)
             calls.append((name, paths[0], paths[1], result))
         else:
@@ -66,34 +80,96 @@ def assert_put_in_place_durably(test, calls, folder, name):
     return rename, folder_flushes[0]
 
 
+def without_leak_check():
+    """LeakSanitizer stops the process with ptrace at its end, which a traced
+    process cannot do."""
+    return {"ASAN_OPTIONS": ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "detect_leaks=0"]))}
+
+
 @unittest.skipUnless(BINARY and os.path.exists(BINARY), "LAUNCHER_BINARY not built")
 class DurableInstall(unittest.TestCase):
-    def test_each_file_reaches_the_disk_before_its_name_and_its_name_before_the_next_step(self):
+    def prepare(self):
         run = LauncherRun(self)
         self.addCleanup(run.close)
         run.serve_release()
         run.serve(PRODUCT, SERVED_PRODUCT + b"#" * 300000)  # several blocks
         run.local("VersioneAttuale.Txt", b"1.0\r\n")
         run.local(PRODUCT, INSTALLED_PRODUCT)
+        run.local(COMPANION, b"companion 1.0")
+        run.local(LIBRARY, b"library 8.00")
+        return run
+
+    def test_the_journal_then_each_file_then_the_journals_end_reach_the_disk_in_order(self):
+        run = self.prepare()
         trace = run.tmp / "syscalls.txt"
-        strace = STRACE + ["-o", str(trace)]
         with NetNamespace(hosts=[HOST]) as ns, \
                 ScriptedFtpServer(root=str(run.site), user=USER, password=PASSWORD, netns=ns, port=21):
-            # LeakSanitizer stops the process with ptrace at its end, which a
-            # traced process cannot do.
-            sanitizer = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "detect_leaks=0"]))
-            run.run(ns, timeout=120, under=strace, environment={"ASAN_OPTIONS": sanitizer})
+            run.run(ns, timeout=120, under=STRACE + ["-o", str(trace)], environment=without_leak_check())
         self.assertEqual((run.work / LIBRARY).read_bytes(), LIBRARY_BYTES)
+        self.assertEqual(sorted(p.name for p in run.work.iterdir()),
+                         sorted([PRODUCT, COMPANION, LIBRARY, "Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE,
+                                 "product-started.txt"]))  # no journal, kept or received file left
         calls = parse_calls(trace.read_text())
         folder = os.path.realpath(run.work)
+        received = [i for i, c in enumerate(calls) if c[0] == "write" and c[1] and c[1].endswith(
+            tuple(name + ".download" for name in (PRODUCT, COMPANION, LIBRARY)))]
 
+        journal = os.path.join(folder, JOURNAL)
+        journal_renames = [i for i, c in enumerate(calls) if c[0].startswith("rename") and c[2] == journal]
+        self.assertEqual(len(journal_renames), 2, "the journal is put in place, then rewritten once at the end")
+        begun, done = journal_renames
+        self.assertTrue([i for i in flushes_of(calls, journal + ".download") if i < begun], "journal not flushed")
+        self.assertTrue([i for i in flushes_of(calls, folder) if begun < i], "folder not flushed after the journal")
+        self.assertLess(received[-1], begun, "the install began before every file had arrived")
         for name in (PRODUCT, COMPANION, LIBRARY):
             with self.subTest(file=name):
                 rename, folder_flush = assert_put_in_place_durably(self, calls, folder, name)
-                later_writes = [i for i, c in enumerate(calls)
-                                if c[0] == "write" and c[1] and c[1].endswith(".download") and i > rename]
-                if later_writes:  # the next file's download waits for the folder's flush
-                    self.assertLess(folder_flush, later_writes[0])
+                # Kept aside first, under a second name (Linux), once the
+                # journal is on the disk.
+                installed = os.path.join(folder, name)
+                kept = [i for i, c in enumerate(calls) if c[0].startswith("link") and c[2] == installed + KEPT]
+                self.assertEqual(len(kept), 1)
+                journal_on_disk = min(i for i in flushes_of(calls, folder) if i > begun)
+                self.assertLess(journal_on_disk, kept[0])
+                self.assertLess(kept[0], rename)
+                self.assertLess(folder_flush, done)
+
+    def test_a_launcher_killed_at_any_rename_leaves_the_old_product_to_the_next_run(self):
+        run = self.prepare()
+        before = {name: (run.work / name).read_bytes() for name in (PRODUCT, COMPANION, LIBRARY)}
+        for calls in (RENAMES, LINKS):
+            killed = 0
+            while True:
+                for name, data in before.items():
+                    run.local(name, data)
+                (run.work / "product-started.txt").unlink(missing_ok=True)
+                run.trace.unlink(missing_ok=True)
+                inject = ["strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=" + calls, "-e",
+                          "inject=%s:error=EIO:signal=KILL:when=%d" % (calls, killed + 1)]
+                with NetNamespace(hosts=[HOST]) as ns, \
+                        ScriptedFtpServer(root=str(run.site), user=USER, password=PASSWORD, netns=ns, port=21):
+                    result = ns.run(inject + [BINARY], cwd=str(run.work), timeout=120,
+                                    env=run.environment(without_leak_check()))
+                self.assertFalse(result.timed_out, "the launcher did not end")
+                if result.returncode == 0:
+                    break  # past its last one: the run updated
+                killed += 1
+                with self.subTest(calls=calls, killed_at=killed):
+                    # strace ends itself with its tracee's signal.
+                    self.assertEqual(result.returncode, -9, result.stderr[-2000:])
+                    self.assertIsNone(run.started())
+                    with NetNamespace(hosts=[HOST]) as ns:  # no server: the run ends in the launch
+                        run.run(ns)
+                    self.assertEqual(run.started(), [str(run.work), "installed"])
+                    for name, data in before.items():
+                        self.assertEqual((run.work / name).read_bytes(), data, name)
+                    self.assertEqual(sorted(p.name for p in run.work.iterdir()),
+                                     sorted(list(before) + ["Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE,
+                                                            "product-started.txt"]))
+            # The journal, each file and the journal's end; each kept file.
+            self.assertEqual(killed, 5 if calls == RENAMES else 3, calls)
+            self.assertEqual(run.started(), [str(run.work), "served"])
+
 
 if __name__ == "__main__":
     unittest.main()

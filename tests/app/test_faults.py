@@ -6,9 +6,9 @@ of its own beside a real FTP server on port 21 that plays the fault, in a
 working folder that holds an installed product, and checks the outcome:
 
 - the launcher ended by itself with exit code 0 and no sanitizer report;
-- every installed file is byte for byte what it was, unless a complete new
-  file replaced it (the scenario names which), and no temporary download file
-  is left behind;
+- every installed file is byte for byte what it was, unless the update
+  replaced all three with complete new files, and no temporary download
+  file, kept file or install journal is left behind;
 - exactly the expected product was started (the platform's trace names the
   start; the product itself writes a marker file outside the working folder).
 
@@ -16,15 +16,18 @@ Where the launcher waits (a silent server, a data connection that never
 opens), the test checks that it keeps painting and answering while it waits,
 then ends it. The launcher built with a stall guard of a few seconds
 (LAUNCHER_STALL_BINARY) shows that such waits, and a transfer that stops
-half-way, end by themselves in the launch of the installed product, while a
-slow transfer that keeps receiving completes.
+half-way, or a trickle of data below the rate guard, end by themselves in
+the launch of the installed product, while a slow transfer that keeps
+receiving at a modem's rate completes. Two launchers started in one working
+folder make one update and one start; the launcher built for passive mode
+(LAUNCHER_PASSIVE_BINARY) updates over PASV.
 
 Run by CTest with Debian's /usr/bin/python3; the build passes the binary and
 the profile in the environment (LAUNCHER_BINARY, LAUNCHER_HOST, LAUNCHER_USER,
 LAUNCHER_PASSWORD, LAUNCHER_ROOT). Root is needed for the namespaces, the
-mounts and the dropped capabilities. The Windows build runs the stall guard's
-cases under wine64 (WINE_RUN names tests/support/wine-run; see
-test_windows_launcher.WineLaunch).
+mounts and the dropped capabilities. The Windows build runs the stall guard's,
+the two launchers' and passive mode's cases under wine64 (WINE_RUN names
+tests/support/wine-run; see test_windows_launcher.WineLaunch).
 """
 
 import os
@@ -40,8 +43,8 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 import pngread  # noqa: E402
 from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer  # noqa: E402
-from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, STALL_BINARY,  # noqa: E402
-                         STALL_MS, USER, timer_ticks)
+from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, PASSIVE_BINARY, PASSWORD, PRODUCT, ROOT,  # noqa: E402
+                         STALL_BINARY, STALL_MS, USER, timer_ticks)
 from test_durable_install import STRACE, assert_put_in_place_durably, parse_calls  # noqa: E402
 from winerun import WINE_RUN  # noqa: E402
 
@@ -139,6 +142,36 @@ class Launch:
         self.assert_no_sanitizer_report(result.stderr)
         return result
 
+    def start(self, ns):
+        """Starts the launcher without waiting for it (see finish)."""
+        errors = tempfile.TemporaryFile()
+        proc = subprocess.Popen(ns.command(self.command()), cwd=str(self.work), env=self.environment(),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=errors,
+                                start_new_session=True)
+        proc.errors = errors
+        return proc
+
+    def finish(self, proc, timeout=120):
+        """Waits for a started launcher to end by itself, checks its end as
+        run does, and returns its error output."""
+        try:
+            proc.wait(timeout)
+            ended = True
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+            ended = False
+        proc.errors.seek(0)
+        stderr = proc.errors.read().decode(errors="replace")
+        proc.errors.close()
+        self.test.assertTrue(ended, "the launcher did not end")
+        self.test.assertEqual(proc.returncode, 0, stderr[-3000:])
+        self.assert_no_sanitizer_report(stderr)
+        return stderr
+
+    def assert_brought_to_front(self):
+        """A launcher that left the run to another one shows nothing here."""
+
     def assert_no_sanitizer_report(self, stderr):
         for word in SANITIZER_WORDS:
             self.test.assertNotIn(word, stderr, stderr[-3000:])
@@ -194,7 +227,8 @@ class Launch:
                 name, "missing" if actual is None else "neither the installed nor the served file"
                 if actual not in (served[name], installed[name]) else "the %s one, expected the %s one" % (
                     "served" if actual == served[name] else "installed", "served" if name in new else "installed")))
-        leftovers = [p.name for p in self.work.iterdir() if p.name.endswith(".download")]
+        leftovers = [p.name for p in self.work.iterdir()
+                     if p.name.endswith((".download", ".kept")) or p.name == "InstallazioneInCorso.Txt"]
         self.test.assertEqual(leftovers, [], "temporary files left behind")
         self.test.assertEqual(len(self.starts()), 1 if started else 0, self.starts())
         self.test.assertEqual(self.started(), started)
@@ -276,18 +310,16 @@ class CommandFaults(FaultCase):
             ("500 to PORT", dict(rules=[{"on": "PORT", "reply": "500 PORT not understood."}])),
         ])
 
-    def test_a_refused_retr_keeps_what_came_before_it(self):
+    def test_a_refused_retr_installs_nothing(self):
         self.scenarios([
             ("550 to RETR of the version file", dict(rules=[{"on": "RETR", "arg": retr("Versione.Txt"),
                                                              "reply": "550 No such file."}])),
             ("550 to RETR of the product", dict(rules=[{"on": "RETR", "arg": retr(PRODUCT),
                                                         "reply": "550 No such file."}])),
             ("550 to RETR of the companion", dict(rules=[{"on": "RETR", "arg": retr(COMPANION),
-                                                          "reply": "550 No such file."}],
-                                                  new=(PRODUCT,), started="served")),
+                                                          "reply": "550 No such file."}])),
             ("550 to RETR of the library", dict(rules=[{"on": "RETR", "arg": retr(LIBRARY),
-                                                        "reply": "550 No such file."}],
-                                                new=(PRODUCT, COMPANION), started="served")),
+                                                        "reply": "550 No such file."}])),
         ])
 
 
@@ -311,17 +343,16 @@ class TransferFaults(FaultCase):
             ("the data connection dropped half-way", dict(rules=[{"on": "RETR", "arg": retr(PRODUCT),
                                                                   "drop_after": 100000}])),
             ("426 after the data", dict(rules=[{"on": "RETR", "arg": retr(COMPANION),
-                                                "final": "426 Connection closed; transfer aborted."}],
-                                        new=(PRODUCT,), started="served")),
+                                                "final": "426 Connection closed; transfer aborted."}])),
             ("the control connection closed during a transfer", dict(
-                rules=[{"on": "RETR", "arg": retr(LIBRARY), "control_close_after": 20000}],
-                new=(PRODUCT, COMPANION), started="served")),
-            ("the server gone between two files", dict(rules=[{"on": "RETR", "arg": retr(COMPANION), "close": True}],
-                                                       new=(PRODUCT, COMPANION), started="served")),
+                rules=[{"on": "RETR", "arg": retr(LIBRARY), "control_close_after": 20000}])),
+            # The library's step is skipped (no connection): two files alone
+            # would be a mixed install.
+            ("the server gone between two files", dict(rules=[{"on": "RETR", "arg": retr(COMPANION),
+                                                               "close": True}])),
             ("the server gone at a file's RETR", dict(rules=[{"on": "PORT", "nth": 4, "data": "never"},
                                                             {"on": "RETR", "arg": retr(LIBRARY), "reply": [],
-                                                             "close": True}],
-                                                     new=(PRODUCT, COMPANION), started="served")),
+                                                             "close": True}])),
         ])
 
 
@@ -388,11 +419,8 @@ class Waits(FaultCase):
         launch.serve()
         with NetNamespace(hosts=[HOST]) as ns, \
                 ScriptedFtpServer(rules=rules, root=str(launch.site), user=USER, password=PASSWORD,
-                                  netns=ns, port=21) as server, \
-                tempfile.TemporaryFile() as err:
-            proc = subprocess.Popen(ns.command(launch.command()), cwd=str(launch.work), env=launch.environment(),
-                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err,
-                                    start_new_session=True)
+                                  netns=ns, port=21) as server:
+            proc = launch.start(ns)
             try:
                 deadline = time.monotonic() + 30
                 while not stuck(ns, server) and time.monotonic() < deadline and proc.poll() is None:
@@ -409,8 +437,9 @@ class Waits(FaultCase):
             finally:
                 os.killpg(proc.pid, signal.SIGKILL)
                 proc.wait()
-            err.seek(0)
-            launch.assert_no_sanitizer_report(err.read().decode(errors="replace"))
+            proc.errors.seek(0)
+            launch.assert_no_sanitizer_report(proc.errors.read().decode(errors="replace"))
+            proc.errors.close()
         launch.assert_installed(started=None)
         if not CAPTURES:
             self.skipTest("the platform of this build takes no pictures on request: painting not checked")
@@ -444,6 +473,68 @@ class Waits(FaultCase):
 
 
 
+class SingleInstance(FaultCase):
+    """A second launcher in the working folder of a running one touches no
+    file, brings the running one's window to the front (where the system
+    shows that) and ends without starting the product. The server holds the
+    transfer of the product until the test lets it go, so whichever launcher
+    claimed the folder first is still running when the other one decides."""
+
+    def test_two_launchers_in_one_folder_make_one_update_and_one_start(self):
+        for name, together in (("started together", True), ("the second started during the transfer", False)):
+            with self.subTest(name):
+                launch = system_launch()(self, self.binary)
+                launch.install()
+                launch.serve()
+                release = launch.tmp / "release"
+                held = launch.tmp / "release.held"
+                rules = [{"on": "RETR", "arg": retr(PRODUCT), "hold_after": 100000, "hold_until": str(release)}]
+                with NetNamespace(hosts=[HOST]) as ns, \
+                        ScriptedFtpServer(rules=rules, root=str(launch.site), user=USER, password=PASSWORD,
+                                          netns=ns, port=21) as server:
+                    launchers = [launch.start(ns)]
+                    if not together:
+                        self.assertTrue(wait_until(held.exists, 60), "the transfer was never held")
+                    launchers.append(launch.start(ns))
+                    # Well within the stall guard, which would end a second
+                    # run waiting for the held server too.
+                    self.assertTrue(wait_until(lambda: any(p.poll() is not None for p in launchers), 40),
+                                    "neither launcher ended while the other was held")
+                    ended = [p for p in launchers if p.poll() is not None]
+                    self.assertEqual(len(ended), 1, "both ended while the server was held")
+                    launch.finish(ended[0])
+                    release.touch()
+                    launch.finish(next(p for p in launchers if p is not ended[0]))
+                    logins = [c for c in server.commands() if c.startswith("USER ")]
+                self.assertEqual(len(logins), 1)
+                launch.assert_installed(new=ALL_NEW, started="served")
+                if not together:
+                    launch.assert_brought_to_front()
+
+
+@unittest.skipUnless(PASSIVE_BINARY and os.path.exists(PASSIVE_BINARY), "LAUNCHER_PASSIVE_BINARY not built")
+class PassiveMode(FaultCase):
+    """The launcher built with LAUNCHER_FTP_PASSIVE opens every data
+    connection itself."""
+
+    binary = PASSIVE_BINARY
+
+    def test_the_update_goes_over_passive_data_connections(self):
+        self.scenario(new=ALL_NEW, started="served")
+        data = [c.split(" ")[0] for c in self.commands if c == "PASV" or c.startswith("PORT ")]
+        self.assertEqual(data, ["PASV"] * 4)
+
+
+def wait_until(condition, seconds):
+    """Whether condition() became true within the given seconds."""
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
 @unittest.skipUnless(STALL_BINARY and os.path.exists(STALL_BINARY) and STALL_MS,
                      "LAUNCHER_STALL_BINARY not built")
 class StallGuard(FaultCase):
@@ -468,7 +559,9 @@ class StallGuard(FaultCase):
                 ("a silent server", [{"on": "greeting", "mute": True}]),
                 ("a data connection that never opens", [{"on": "PORT", "data": "never"}]),
                 ("a transfer that stops half-way", [{"on": "RETR", "arg": retr(PRODUCT), "hold_after": 100000,
-                                                      "hold_until": never}])):
+                                                      "hold_until": never}]),
+                # 300 bytes in each guard time, below the 1024 it asks for.
+                ("a trickle", [{"on": "RETR", "arg": retr(PRODUCT), "pace": 100}])):
             with self.subTest(name):
                 timeline = self.scenario(rules=rules).timeline()
                 # One wait, ended once, after the whole guard time: no second
@@ -480,14 +573,15 @@ class StallGuard(FaultCase):
         self.assertTrue(os.path.exists(never + ".held"), "the transfer was never held")
 
     def test_a_slow_transfer_that_keeps_receiving_completes(self):
-        # About 100 KB a second: the product alone takes some five seconds,
-        # longer than the guard, with pauses well below it.
+        # The slowest line a customer may have, a 56k modem (about 5,000
+        # bytes a second): the product alone takes some five seconds, longer
+        # than the guard.
         launch = system_launch()(self, self.binary)
         launch.install()
-        launch.serve(dict(launch.default_served, **{PRODUCT: launch.product(b"served", 500000)}))
+        launch.serve(dict(launch.default_served, **{PRODUCT: launch.product(b"served", 25000)}))
         with NetNamespace(hosts=[HOST]) as ns, \
-                VsftpdServer(root=str(launch.site), user=USER, password=PASSWORD, netns=ns, port=21,
-                             max_rate=100000):
+                ScriptedFtpServer(rules=[{"on": "RETR", "arg": retr(PRODUCT), "pace": 5000}], root=str(launch.site),
+                                  user=USER, password=PASSWORD, netns=ns, port=21):
             launch.run(ns)
         launch.assert_installed(new=ALL_NEW, started="served")
         timeline = launch.timeline()

@@ -20,7 +20,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer  # noqa: E402
-from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER,  # noqa: E402
+from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, LOCK_FILE, PASSWORD, PRODUCT, ROOT, USER,  # noqa: E402
                          timer_ticks)
 
 
@@ -142,7 +142,7 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.assertEqual(len(starts), 1)
         self.assertIn(" show=0 dir=%s " % self.r.work, starts[0])
         self.assertEqual(sorted(p.name for p in self.r.work.iterdir()),
-                         sorted([PRODUCT, COMPANION, LIBRARY, "Versione.Txt", "VersioneAttuale.Txt",
+                         sorted([PRODUCT, COMPANION, LIBRARY, "Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE,
                                  "product-started.txt"]))  # no temporary file left
 
     def test_same_version_downloads_nothing_and_starts_the_installed_product(self):
@@ -202,7 +202,7 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.assert_installed_product_started()
         self.assertFalse((self.r.work / COMPANION).exists())  # the run stops at the failed file
         self.assertEqual(sorted(p.name for p in self.r.work.iterdir()),
-                         sorted([PRODUCT, "Versione.Txt", "VersioneAttuale.Txt", "product-started.txt"]))
+                         sorted([PRODUCT, "Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE, "product-started.txt"]))
 
     def test_no_product_anywhere_starts_nothing_and_the_launcher_ends(self):
         self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
@@ -210,6 +210,26 @@ class LauncherEndToEnd(ServedRunTestCase):
             self.r.run(ns)
         self.assertIsNone(self.r.started())
         self.assertFalse((self.r.work / PRODUCT).exists())
+
+    def test_a_product_that_cannot_be_started_is_told_in_a_box_and_the_launcher_ends(self):
+        # Headless, the platform answers the box with OK at once.
+        box = "messagebox 16 Cavenor S.R.L. Software Update\tImpossibile avviare Merindo: "
+        for name, content, mode, wrapper, reason in (
+                ("not a program", b"MZ, damaged\n", 0o644, (),
+                 "An attempt was made to load a program with an incorrect format."),
+                ("no permission", INSTALLED_PRODUCT, 0o000,
+                 ("setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"), "Access is denied.")):
+            with self.subTest(name):
+                self.r.trace.unlink(missing_ok=True)
+                self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
+                self.r.local(PRODUCT, content)
+                (self.r.work / PRODUCT).chmod(mode)
+                with NetNamespace(hosts=[HOST]) as ns:
+                    self.r.run(ns, under=wrapper)
+                lines = self.r.trace_lines()
+                self.assertEqual([l for l in lines if l.startswith("messagebox ")], [box + reason])
+                self.assertIsNone(self.r.started())
+                self.assertFalse((self.r.work / "product-started.txt").exists())
 
     def test_update_against_vsftpd(self):
         self.r.serve_release()

@@ -20,6 +20,7 @@ launchers as test_windows_launcher.WineLaunch runs them, the vendor's tool
 merindo-release.exe in the shared Wine prefix.
 """
 
+import hashlib
 import os
 import subprocess
 import sys
@@ -37,6 +38,7 @@ SIGNED_BINARY = os.environ.get("SIGNED_LAUNCHER_BINARY", "")
 TOOL = os.environ.get("RELEASE_TOOL", "")
 TEST_KEY = os.environ.get("RELEASE_TEST_KEY", "")
 SHIPPED_KEY = os.environ.get("LAUNCHER_RELEASE_KEY", "")
+LOWEST = int(os.environ.get("SIGNED_LAUNCHER_RELEASE_MIN", "0") or 0)
 
 DESCRIPTION = "Rilascio.Txt"
 SIGNATURE = "Rilascio.Sig"
@@ -71,8 +73,8 @@ class SignedLaunch(system_launch()):
     def folder(self):
         return self.site / ROOT / "Merindo"
 
-    def sign(self, number=NUMBER, key=Path(TEST_KEY)):
-        signed = release_tool("sign", key, self.folder, number)
+    def sign(self, number=NUMBER, key=Path(TEST_KEY), force=False):
+        signed = release_tool("sign", *(["--force"] if force else []), key, self.folder, number)
         self.test.assertEqual(signed.returncode, 0, signed.stderr)
 
     def alter(self, name, change):
@@ -81,7 +83,12 @@ class SignedLaunch(system_launch()):
 
     def record(self):
         path = self.work / RECORD
-        return path.read_bytes() if path.exists() else None
+        return path.read_bytes() if path.is_file() else "a folder" if path.is_dir() else None
+
+    def recorded(self, number=NUMBER):
+        """The record of the served release: its number and the SHA-256 of
+        its description."""
+        return b"%d %s\n" % (number, hashlib.sha256((self.folder / DESCRIPTION).read_bytes()).hexdigest().encode())
 
 
 def flip_last_byte(data):
@@ -91,17 +98,19 @@ def flip_last_byte(data):
 @unittest.skipUnless(SIGNED_BINARY and os.path.exists(SIGNED_BINARY) and TOOL and os.path.exists(TOOL),
                      "the launcher with the test key or merindo-release is not built")
 class SignedReleases(unittest.TestCase):
-    def launch(self, publish=None, rules=(), record=None, timeout=120):
+    def launch(self, publish=None, rules=(), record=None, timeout=120, number=NUMBER):
         """Installs, serves the release signed as number NUMBER, lets `publish`
         change what is served, runs the launcher with the server playing
         `rules` (or what `rules(launch)` returns); returns the run and the
         commands the server received."""
         launch = SignedLaunch(self, SIGNED_BINARY)
         launch.install()
-        if record is not None:
+        if isinstance(record, bytes):
             (launch.work / RECORD).write_bytes(record)
         launch.serve()
-        launch.sign()
+        launch.sign(number)
+        if callable(record):
+            record(launch)
         if publish:
             publish(launch)
         if callable(rules):
@@ -117,7 +126,7 @@ class SignedReleases(unittest.TestCase):
         launch, commands = self.launch()
         self.assertEqual(commands, wire("Versione.Txt", DESCRIPTION, SIGNATURE, PRODUCT, COMPANION, LIBRARY))
         launch.assert_installed(new=ALL_NEW, started="served")
-        self.assertEqual(launch.record(), b"%d\n" % NUMBER)
+        self.assertEqual(launch.record(), launch.recorded())
         self.assertFalse((launch.work / DESCRIPTION).exists() or (launch.work / SIGNATURE).exists())
 
     def test_the_files_and_then_the_record_are_put_in_place_durably(self):
@@ -137,11 +146,17 @@ class SignedReleases(unittest.TestCase):
 
     def test_the_installed_release_again_is_accepted(self):
         # The local version file is never written, so the next run takes the
-        # same release again: an equal number is no replay.
-        launch, commands = self.launch(record=b"%d\n" % NUMBER)
-        self.assertEqual(commands[-3:], ["TYPE L 8", "PORT", "RETR " + retr(LIBRARY)])
-        launch.assert_installed(new=ALL_NEW, started="served")
-        self.assertEqual(launch.record(), b"%d\n" % NUMBER)
+        # same release again: the same description with the same number is
+        # no replay. The record of a launcher before the digest names the
+        # number alone; it is written anew with the digest.
+        for name, record in (("recorded with its digest", lambda launch: (launch.work / RECORD).write_bytes(
+                                 launch.recorded())),
+                             ("recorded by number alone", b"%d\n" % NUMBER)):
+            with self.subTest(name):
+                launch, commands = self.launch(record=record)
+                self.assertEqual(commands[-3:], ["TYPE L 8", "PORT", "RETR " + retr(LIBRARY)])
+                launch.assert_installed(new=ALL_NEW, started="served")
+                self.assertEqual(launch.record(), launch.recorded())
 
     def refused(self, stops_after, record=None, **kwargs):
         """Runs a case the launcher must refuse: nothing installed, the record
@@ -176,7 +191,7 @@ class SignedReleases(unittest.TestCase):
 
         def other_version(launch):
             (launch.folder / "Versione.Txt").write_bytes(b"3.0\r\n")
-            launch.sign()
+            launch.sign(force=True)  # the same number again
             (launch.folder / "Versione.Txt").write_bytes(b"1.0\r\n2.0\r\n")
 
         cases = [
@@ -185,12 +200,23 @@ class SignedReleases(unittest.TestCase):
             ("a signature by another key", dict(publish=other_key)),
             ("a description for another version", dict(publish=other_version)),
             ("a replayed older release", dict(record=b"%d\n" % (NUMBER + 1))),
-            ("a damaged release record", dict(record=b"seven\n")),
+            ("another description signed with the installed number", dict(
+                record=b"%d %s\n" % (NUMBER, hashlib.sha256(b"another description").hexdigest().encode()))),
+            ("a release below the lowest the launcher accepts, without a record", dict(number=LOWEST - 1)),
             ("a missing signature", dict(publish=lambda launch: (launch.folder / SIGNATURE).unlink())),
         ]
         for name, kwargs in cases:
             with self.subTest(name):
                 self.refused(SIGNATURE, **kwargs)
+
+    def test_a_record_that_cannot_be_one_refuses_before_anything_is_received(self):
+        with self.subTest("a damaged release record"):
+            self.refused("Versione.Txt", record=b"seven\n")
+        with self.subTest("a folder in place of the record"):
+            launch, commands = self.launch(record=lambda launch: (launch.work / RECORD).mkdir())
+            launch.assert_installed()
+            self.assertEqual(launch.record(), "a folder")
+            self.assertEqual(commands, wire("Versione.Txt"))
 
     def test_a_description_that_cannot_be_had_whole_is_refused(self):
         with self.subTest("a missing description"):

@@ -19,6 +19,7 @@ calls of RELAYED, with Wine's clock and the process of each call).
 
 import os
 import re
+import subprocess
 import sys
 import time
 import unittest
@@ -26,14 +27,18 @@ from collections import namedtuple
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
-from ftptest import NetNamespace  # noqa: E402
+from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
 from launcherenv import Tick  # noqa: E402
 import test_faults  # noqa: E402
 from test_launcher import COMPANION_BYTES, LIBRARY_BYTES, LauncherRun, ServedRunTestCase  # noqa: E402
-from winerun import WINE_RUN, copy_prefix, prefix_environment, template_prefix, windows_path  # noqa: E402
+from winerun import (WINE_RUN, copy_prefix, prefix_environment, run_program, template_prefix,  # noqa: E402
+                     windows_path)
 
 TEST_PRODUCT = os.environ.get("LAUNCHER_TEST_PRODUCT", "")
+ANSWER_BOX = os.environ.get("LAUNCHER_ANSWER_BOX", "")
+CAPTION = "Cavenor S.R.L. Software Update"
+HOLD_FILE = os.environ.get("LAUNCHER_HOLD_FILE", "")
 STARTED_MARKER = "product-started.txt"
 
 
@@ -43,9 +48,13 @@ def product(tag, padding=0):
 
 
 # The calls Wine traces: those that open, write, flush, close and replace
-# files, arm window timers, and start programs. Wine adds the calls of window
-# procedures (which show each WM_TIMER) by itself.
-RELAYED = ("CreateFileA", "WriteFile", "FlushFileBuffers", "CloseHandle", "MoveFileExA", "SetTimer", "ShellExecuteA")
+# files, arm window timers, start programs, create windows and bring one to
+# the front. Wine adds the calls of window procedures (which show each
+# WM_TIMER) by itself.
+RELAYED = ("CreateFileA", "WriteFile", "FlushFileBuffers", "CloseHandle", "MoveFileExA", "SetTimer", "ShellExecuteA",
+           "CreateWindowExA", "SetForegroundWindow")
+# The window class of the launcher's form (classlib/Forms.cpp).
+FORM_CLASS = "ClasslibForm"
 RELAY_DEBUG = "+timestamp,+pid,+relay"
 MOVEFILE_REPLACE_EXISTING = 0x1
 MOVEFILE_WRITE_THROUGH = 0x8
@@ -111,10 +120,11 @@ def file_calls(calls):
 
 def assert_replaced_durably(test, calls, folder, name):
     """Checks that folder\\name was written as name.download, flushed after
-    its last write (FlushFileBuffers), and moved over name once, by
-    MoveFileExA with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH, the
-    flag that makes the move itself reach the disk before it returns; returns
-    the move's index in calls."""
+    its last write (FlushFileBuffers), moved over name once, by MoveFileExA
+    with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH (which writes
+    through only a move to another volume), and flushed again under its new
+    name, which commits a move within a volume; returns the move's index in
+    calls."""
     installed = (folder + "\\" + name).lower()
     partial = installed + ".download"
     files = file_calls(calls)
@@ -132,6 +142,9 @@ def assert_replaced_durably(test, calls, folder, name):
     test.assertEqual(flags & both, both, "%s moved with flags %#x" % (partial, flags))
     test.assertTrue([i for i in flushes if writes[-1] < i < move],
                     "no flush of %s between its last write and its move" % partial)
+    test.assertTrue([i for i, function, path, _, result in files
+                     if function == "FlushFileBuffers" and path.lower() == installed and result and i > move],
+                    "no flush of %s after the move" % installed)
     return move
 
 
@@ -180,11 +193,32 @@ class WineLaunch(test_faults.Launch):
         namespace (whose end ends the product) until the product has run."""
         result = super().run(ns, wrapper, timeout)
         self.calls = relay_calls(result.stderr)
+        self.await_product()
+        return result
+
+    def finish(self, proc, timeout=120):
+        """As run, for a launcher of start; the calls of every launcher that
+        finished are kept (each with its process)."""
+        stderr = super().finish(proc, timeout)
+        self.calls += relay_calls(stderr)
+        self.await_product()
+        return stderr
+
+    def await_product(self):
         marker = self.work / STARTED_MARKER
         deadline = time.monotonic() + 20
         while self.starts() and not marker.exists() and time.monotonic() < deadline:
             time.sleep(0.05)
-        return result
+
+    def assert_brought_to_front(self):
+        """A launcher brought to the front the form window that another
+        launcher created, and was the only one to bring a window forward."""
+        forms = {(c.process, c.result) for c in self.calls
+                 if c.function == "CreateWindowExA" and c.arguments[1:2] == [FORM_CLASS]}
+        fronted = [(c.process, c.arguments[0]) for c in self.calls if c.function == "SetForegroundWindow"]
+        self.test.assertEqual(len(fronted), 1, fronted)
+        process, window = fronted[0]
+        self.test.assertIn(window, {w for p, w in forms if p != process}, "not another launcher's window")
 
     def run_observing_replacements(self, ns):
         self.run(ns)
@@ -307,6 +341,44 @@ class WindowsLauncherEndToEnd(ServedRunTestCase):
     def test_no_server_starts_the_installed_product(self):
         self.check_no_download(serve=False)
 
+    def test_a_working_folder_named_outside_the_ansi_code_page_is_updated_and_started(self):
+        # Greek letters, while the prefix's ANSI code page is Windows-1252:
+        # the ANSI functions get '?' in their place.
+        greek = self.r.tmp / "Ελληνικά"
+        self.r.work.rename(greek)
+        self.r.work = greek
+        self.r.serve_release()
+        self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
+        with self.namespace() as ns, self.scripted(ns):
+            self.r.run(ns)
+            started = self.r.started()
+        self.assertEqual((greek / PRODUCT).read_bytes(), self.r.served)
+        self.assertEqual((greek / COMPANION).read_bytes(), COMPANION_BYTES)
+        self.assertEqual((greek / LIBRARY).read_bytes(), LIBRARY_BYTES)
+        self.assertEqual(started, [windows_path(greek), "served"])
+
+    def test_a_product_that_cannot_be_started_is_told_in_a_box_and_the_launcher_ends(self):
+        self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
+        self.r.local(PRODUCT, b"MZ, damaged\n")
+        with self.namespace() as ns:
+            env = prefix_environment(self.r.prefix)
+            launcher = subprocess.Popen(ns.command([WINE_RUN, BINARY]), cwd=str(self.r.work), env=env,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL, start_new_session=True)
+            try:
+                answer = run_program(ns.command([WINE_RUN, ANSWER_BOX, CAPTION]), env, timeout=120)
+                ended = launcher.wait(60)
+            finally:
+                if launcher.poll() is None:
+                    launcher.kill()
+                    launcher.wait()
+        self.assertEqual(answer.returncode, 0, "no box came")
+        # One box: its own message loop, which runs the window's timers
+        # while it is up, started nothing again.
+        self.assertRegex(answer.stdout, r"^Impossibile avviare Merindo: \S[^\n]*\S\r?\n$")
+        self.assertEqual(ended, 0)
+        self.assertFalse((self.r.work / STARTED_MARKER).exists())
+
     def test_a_download_failing_half_way_leaves_the_installed_file_intact(self):
         self.r.serve_release()
         self.r.serve(PRODUCT, self.r.served + b"#" * 200000)
@@ -319,6 +391,55 @@ class WindowsLauncherEndToEnd(ServedRunTestCase):
         self.assertFalse((self.r.work / COMPANION).exists())  # the run stops at the failed file
         self.assertEqual(sorted(p.name for p in self.r.work.iterdir()),
                          sorted([PRODUCT, "Versione.Txt", "VersioneAttuale.Txt", "product-started.txt"]))
+
+
+@unittest.skipUnless(BINARY and os.path.exists(BINARY) and WINE_RUN and HOLD_FILE, "the Windows launcher is not built")
+class HeldCompanion(unittest.TestCase):
+    """The installed companion held open by another program that shares it
+    for reading only, as a running companion or a virus scanner may: it can
+    be neither replaced nor renamed meanwhile. The install moves it aside
+    first, retrying for about two seconds; held for longer, the install is
+    undone and the installed product starts."""
+
+    def run_held(self, until, after_ms):
+        """A run while the companion is held until the file `until(launch)`
+        exists and after_ms more; returns the run and the results of the
+        launcher's moves of the installed companion, in order."""
+        launch = WineLaunch(self)
+        launch.install()
+        launch.serve()
+        companion = windows_path(launch.work / COMPANION).lower()
+        with NetNamespace(hosts=[HOST]) as ns, \
+                ScriptedFtpServer(root=str(launch.site), user=USER, password=PASSWORD, netns=ns, port=21):
+            # In the namespace, with the run's prefix: one wineserver for both.
+            holder = subprocess.Popen(ns.command([WINE_RUN, HOLD_FILE, companion, windows_path(until(launch)),
+                                                  str(after_ms)]),
+                                      env=launch.environment(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                      stderr=subprocess.DEVNULL)
+            try:
+                self.assertEqual(holder.stdout.readline().strip(), b"held")
+                launch.run(ns)
+                self.assertEqual(holder.wait(60), 0)
+            finally:
+                holder.kill()
+                holder.wait()
+                holder.stdout.close()
+        moves = [c.result for c in launch.calls if c.function == "MoveFileExA" and c.arguments[0].lower() == companion]
+        return launch, moves
+
+    def test_a_companion_held_for_a_moment_is_moved_aside_once_it_is_let_go(self):
+        # Held from before the run until a moment after the install began.
+        launch, moves = self.run_held(lambda launch: launch.work / "InstallazioneInCorso.Txt", 300)
+        launch.assert_installed(new=test_faults.ALL_NEW, started="served")
+        self.assertGreaterEqual(len(moves), 2, moves)
+        self.assertEqual(moves[0], 0)
+        self.assertNotEqual(moves[-1], 0)
+
+    def test_a_companion_held_throughout_undoes_the_install(self):
+        # Held until the product has started.
+        launch, moves = self.run_held(lambda launch: launch.work / STARTED_MARKER, 0)
+        launch.assert_installed()
+        self.assertEqual(moves, [0] * 5)  # five tries in about two seconds
 
 
 if __name__ == "__main__":

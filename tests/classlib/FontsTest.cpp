@@ -77,6 +77,10 @@ TEST(Fonts, BytesAreWindows1252) {
   EXPECT_EQ(fonts::AnsiToUnicode(0x80), U'\u20AC');
   EXPECT_EQ(fonts::AnsiToUnicode(0x92), U'\u2019');
   EXPECT_EQ(fonts::AnsiToUnicode(0xE8), U'\u00E8');
+  EXPECT_EQ(fonts::UnicodeToAnsi(U'.', '?'), '.');
+  EXPECT_EQ(fonts::UnicodeToAnsi(U'\u00A0', '?'), '\xA0');
+  EXPECT_EQ(fonts::UnicodeToAnsi(U'\u2019', '?'), '\x92');  // the Swiss separator
+  EXPECT_EQ(fonts::UnicodeToAnsi(U'\u202F', '?'), '?');     // the French one, which 1252 lacks
   fonts::FontInstance& font = fonts::Realize("Tahoma", -13, false, false);
   EXPECT_GT(inkOf(font.GlyphOf(0x80)), 4);  // the euro sign
   EXPECT_GT(inkOf(font.GlyphOf(0xE0)), 4);  // a grave

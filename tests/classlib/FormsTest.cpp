@@ -1,5 +1,7 @@
 #include "classlib/Forms.h"
 
+#include "classlib/Screen.h"
+
 #include "platform/Observe.h"
 #include "platform/Win32.h"
 #include "tests/support/Pixels.h"
@@ -195,6 +197,26 @@ TEST(TForm, ACloseRequestHonoursTheSystemMenu) {
   DeleteMenu(GetSystemMenu(form.Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND);
   SendMessageA(form.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_TRUE(form.Visible());
+}
+
+// The system asks the window for its cursor whenever the pointer moves over
+// it: the arrow, whatever shape the pointer came in with, and the screen's
+// cursor while that is not the default.
+TEST(TForm, ThePointerShowsTheArrowOrTheScreensCursor) {
+  TForm form(nullptr);
+  const auto pointerMoves = [&] {
+    SendMessageA(form.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(form.Handle()),
+                 MAKELONG(HTCLIENT, WM_MOUSEMOVE));
+    return observe::currentCursor();
+  };
+  SetCursor(LoadCursorA(nullptr, IDC_IBEAM));  // from a text field
+  EXPECT_EQ(pointerMoves(), 32512);
+  Screen->SetCursor(crAppStart);
+  SetCursor(LoadCursorA(nullptr, IDC_IBEAM));
+  EXPECT_EQ(pointerMoves(), 32650);
+  Screen->SetCursor(crDefault);
+  SetCursor(LoadCursorA(nullptr, IDC_IBEAM));
+  EXPECT_EQ(pointerMoves(), 32512);
 }
 
 TEST(TForm, TheWindowLivesAsLongAsTheForm) {

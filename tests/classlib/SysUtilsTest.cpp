@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 TEST(StrToInt, AcceptsWholeIntegerTextsOnly) {
@@ -59,6 +61,17 @@ TEST(FormatSettings, AreSettableAndUsedByDefault) {
   FormatSettings.ThousandSeparator = ".";
   EXPECT_EQ(FormatThousands(1048576), "1.048.576");
   FormatSettings = saved;
+}
+
+// The user's separator in Windows-1252, as the canvas draws it, whatever
+// code page the system gives it in: CTest runs this under a locale it names
+// with the separator's bytes (THOUSAND_SEPARATOR_1252, hexadecimal).
+TEST(FormatSettings, TheUsersThousandSeparatorIsInWindows1252) {
+  const char* expected = std::getenv("THOUSAND_SEPARATOR_1252");
+  if (!expected) GTEST_SKIP() << "run under a locale named by CTest";
+  std::string bytes;
+  for (const char c : FormatSettings.ThousandSeparator) bytes += Format("%02x", static_cast<unsigned char>(c));
+  EXPECT_EQ(bytes, expected);
 }
 
 TEST(Format, FormatsLikePrintf) {

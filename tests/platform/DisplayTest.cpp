@@ -118,12 +118,14 @@ constexpr int kHeight = 100;
 struct Recorder {
   std::vector<UINT> messages;
   std::vector<WPARAM> commands;
+  std::vector<LPARAM> cursorRequests;
 };
 
 LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (auto* r = reinterpret_cast<Recorder*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA))) {
     r->messages.push_back(msg);
     if (msg == WM_SYSCOMMAND) r->commands.push_back(wParam);
+    if (msg == WM_SETCURSOR && wParam == reinterpret_cast<WPARAM>(hwnd)) r->cursorRequests.push_back(lParam);
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
@@ -365,6 +367,21 @@ TEST_F(DisplayTest, TheApplicationStartingCursorShowsOverTheWindow) {
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   EXPECT_TRUE(PumpUntil([&] { return x.cursor() == arrow; }));
   EXPECT_NE(busy, arrow);
+}
+
+// As on Windows, the window is asked for its cursor when the pointer moves
+// over it; a class without a cursor leaves the pointer as it is.
+TEST_F(DisplayTest, APointerMovingOverTheWindowAsksItForItsCursor) {
+  ShowAndWaitForTheScreen();
+  x.pointTo(kLeft - 20, kTop - 20);
+  int rounds = 0;
+  PumpUntil([&] { return ++rounds > 10; });  // the pointer has left
+  recorder.cursorRequests.clear();
+  SetCursor(LoadCursorA(nullptr, IDC_APPSTARTING));
+  x.pointTo(kLeft + 30, kTop + 30);
+  ASSERT_TRUE(PumpUntil([&] { return !recorder.cursorRequests.empty(); }));
+  EXPECT_EQ(recorder.cursorRequests.front(), MAKELONG(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(observe::currentCursor(), 32650);
 }
 
 TEST_F(DisplayTest, BeepsAreRecordedAndNeverHoldTheProgramUp) {

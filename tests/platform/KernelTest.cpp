@@ -56,10 +56,10 @@ TEST(GetSysColor, GivesTheDesktopsStandardColours) {
   EXPECT_NE(GetSysColor(COLOR_BTNSHADOW), GetSysColor(COLOR_BTNHIGHLIGHT));
 }
 
-TEST(GetLocaleInfoA, GivesAThousandsSeparator) {
-  char buf[8] = {};
-  EXPECT_GT(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buf, sizeof buf), 1);
-  EXPECT_NE(buf[0], '\0');
+TEST(GetLocaleInfoW, GivesAThousandsSeparator) {
+  WCHAR buf[8] = {};
+  EXPECT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buf, 8), 1);
+  EXPECT_NE(buf[0], u'\0');
 }
 
 }  // namespace

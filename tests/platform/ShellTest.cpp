@@ -81,9 +81,13 @@ TEST_F(ShellExecuteTest, AStartedProgramGetsNullDevicesForItsStandardStreams) {
 
 TEST_F(ShellExecuteTest, WhatIsNotAProgramOrNotThereIsNotStarted) {
   { std::ofstream(dir_ / "notes.txt") << "just text\n"; }
+  { std::ofstream(dir_ / "Damaged.Exe") << "MZ and no program\n"; }
   EXPECT_EQ(reinterpret_cast<UINT_PTR>(
                 ShellExecuteA(nullptr, "Open", (dir_ / "notes.txt").string().c_str(), "", "", SW_HIDE)),
-            31u);  // no association
+            SE_ERR_NOASSOC);
+  EXPECT_EQ(reinterpret_cast<UINT_PTR>(
+                ShellExecuteA(nullptr, "Open", (dir_ / "Damaged.Exe").string().c_str(), "", "", SW_HIDE)),
+            static_cast<UINT_PTR>(ERROR_BAD_FORMAT));
   EXPECT_EQ(reinterpret_cast<UINT_PTR>(
                 ShellExecuteA(nullptr, "Open", (dir_ / "missing.exe").string().c_str(), "", "", SW_HIDE)),
             static_cast<UINT_PTR>(ERROR_FILE_NOT_FOUND));

@@ -40,9 +40,9 @@ class ReleaseCheck : public ::testing::Test {
 
   // The text of the refusal of description with signature, "" when accepted.
   std::string Refusal(const std::string& description, const std::string& signature, std::string version = "2.0",
-                      std::optional<std::uint64_t> installed = std::nullopt) {
+                      std::optional<TInstalledRelease> installed = std::nullopt, std::uint64_t lowest = 0) {
     try {
-      CheckRelease(description, signature, Key(), version, installed);
+      CheckRelease(description, signature, Key(), version, installed, lowest);
       return "";
     } catch (const EReleaseError& e) {
       return e.Message();
@@ -57,8 +57,12 @@ class ReleaseCheck : public ::testing::Test {
 
 TEST_F(ReleaseCheck, AcceptsTheSignedReleaseOfTheServersVersionFromTheInstalledNumberOn) {
   EXPECT_EQ(CheckRelease(description_, Signature(description_), Key(), "2.0", std::nullopt), release_);
-  EXPECT_EQ(Refusal(description_, Signature(description_), "2.0", 7), "");
-  EXPECT_EQ(Refusal(description_, Signature(description_), "2.0", 0), "");
+  const std::string good = Signature(description_);
+  EXPECT_EQ(Refusal(description_, good, "2.0", TInstalledRelease{7, Sha256Of(description_)}), "");  // again
+  EXPECT_EQ(Refusal(description_, good, "2.0", TInstalledRelease{7, {}}), "");  // a record of the number alone
+  EXPECT_EQ(Refusal(description_, good, "2.0", TInstalledRelease{0, {}}), "");
+  EXPECT_EQ(Refusal(description_, good, "2.0", std::nullopt, 7), "");
+  EXPECT_EQ(Refusal(description_, good, "2.0", TInstalledRelease{6, {}}, 7), "");
 }
 
 TEST_F(ReleaseCheck, RefusesWhatTheVendorDidNotSignForThisVersionAndAfterTheInstalledRelease) {
@@ -73,7 +77,16 @@ TEST_F(ReleaseCheck, RefusesWhatTheVendorDidNotSignForThisVersionAndAfterTheInst
   EXPECT_EQ(Refusal(description_, good.substr(0, 100)), "The signature is not 128 lower-case hexadecimal digits");
   EXPECT_EQ(Refusal(description_, good, "2.00"),
             "The release description is for version \"2.0\", the server's version file says \"2.00\"");
-  EXPECT_EQ(Refusal(description_, good, "2.0", 8), "Release 7 is older than release 8, which is installed");
+  EXPECT_EQ(Refusal(description_, good, "2.0", TInstalledRelease{8, {}}),
+            "Release 7 is older than release 8, which is installed");
+  // Replays: another description signed with the installed number, and a
+  // release below the lowest the launcher accepts, with a record or none.
+  EXPECT_EQ(Refusal(description_, good, "2.0", TInstalledRelease{7, Sha256Of(description_ + " ")}),
+            "Release 7 is installed with another description: one number, two releases");
+  EXPECT_EQ(Refusal(description_, good, "2.0", std::nullopt, 8),
+            "Release 7 is below release 8, the lowest this launcher accepts");
+  EXPECT_EQ(Refusal(description_, good, "2.0", TInstalledRelease{6, {}}, 8),
+            "Release 7 is below release 8, the lowest this launcher accepts");
 
   // Too large to be looked at: refused before its signature is.
   const std::string oversized = description_ + std::string(kMaxDescriptionBytes, '#');

@@ -30,6 +30,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "app"))
 from winerun import (WINE_RUN, copy_prefix, end_server, prefix_environment, run_program, template_prefix,  # noqa: E402
                      windows_arguments, windows_path)
 
@@ -61,6 +62,17 @@ class Linux:
     def assert_private(self, test, path):
         test.assertEqual(stat.S_IMODE(path.stat().st_mode), 0o600)
 
+    def run_observed(self, args, folder):
+        """Runs the tool under strace; returns the run and the check that a
+        file of folder was put in place durably (test_durable_install), which
+        gives the rename's place in the order of calls."""
+        from test_durable_install import STRACE, assert_put_in_place_durably, parse_calls
+        trace = folder.parent / "syscalls.txt"
+        run = subprocess.run(STRACE + ["-o", str(trace), TOOL] + [str(a) for a in args], capture_output=True,
+                             text=True, timeout=60)
+        calls = parse_calls(trace.read_text())
+        return run, lambda test, name: assert_put_in_place_durably(test, calls, os.path.realpath(folder), name)[0]
+
     def make_unreadable(self, folder):
         os.chmod(folder, 0)
 
@@ -74,8 +86,11 @@ class Windows:
     read_write = 0x120089 | 0x120116  # FILE_GENERIC_READ | FILE_GENERIC_WRITE
 
     def __init__(self, scratch):
+        from test_windows_launcher import RELAYED
         self.prefix = scratch / "prefix"
         copy_prefix(template_prefix(), self.prefix)
+        with open(self.prefix / "user.reg", "a") as registry:
+            registry.write('\n[Software\\\\Wine\\\\Debug] 1700000000\n"RelayInclude"="%s"\n' % ";".join(RELAYED))
 
     def close(self):
         end_server(self.prefix)
@@ -91,6 +106,17 @@ class Windows:
         finally:
             if reduced_rights:
                 end_server(self.prefix)
+
+    def run_observed(self, args, folder):
+        """Runs the tool with Wine's trace of its calls; returns the run and
+        the check that a file of folder was put in place durably
+        (test_windows_launcher), which gives the move's place in the order
+        of calls."""
+        from test_windows_launcher import RELAY_DEBUG, assert_replaced_durably, relay_calls
+        run = run_program([WINE_RUN, TOOL] + windows_arguments(args),
+                          prefix_environment(self.prefix, {"WINEDEBUG": RELAY_DEBUG}))
+        calls = relay_calls(run.stderr)
+        return run, lambda test, name: assert_replaced_durably(test, calls, windows_path(folder), name)
 
     def access_list(self, command, path):
         run = run_program([WINE_RUN, ACCESS_LIST, command, windows_path(path)], prefix_environment(self.prefix))
@@ -172,6 +198,29 @@ class ReleaseTool(unittest.TestCase):
         self.tool("verify", public, self.folder, says="good: release 42")
         self.tool("verify", key.upper(), self.folder)
         self.tool("verify", key, self.folder, 42)
+
+    def test_sign_writes_each_file_whole_the_signature_last_and_never_a_number_below_the_folders(self):
+        secret, public, _ = self.keygen()
+        self.tool("sign", secret, self.folder, 8)
+        run, replaced = self.system.run_observed(("sign", secret, self.folder, 9), self.folder)
+        self.assertEqual(run.returncode, DONE, run.stderr[-2000:])
+        self.assertLess(replaced(self, "Rilascio.Txt"), replaced(self, "Rilascio.Sig"))
+        self.assertEqual(sorted(p.name for p in self.folder.iterdir()),
+                         sorted(FILES + ("Versione.Txt", "Rilascio.Txt", "Rilascio.Sig")))  # nothing temporary left
+        signed = [(self.folder / name).read_bytes() for name in ("Rilascio.Txt", "Rilascio.Sig")]
+        # A number that is not above the signed release's would lock out
+        # every customer who installed it (80 for 8 locks out 9 to 79).
+        self.tool("sign", secret, self.folder, 8, code=REFUSED, says="Release 8 is not above release 9")
+        self.tool("sign", secret, self.folder, 9)  # the same release again: the same description
+        (self.folder / FILES[2]).write_bytes(b"changed")
+        self.tool("sign", secret, self.folder, 9, code=REFUSED, says="Release 9 is not above release 9")
+        self.assertEqual([(self.folder / name).read_bytes() for name in ("Rilascio.Txt", "Rilascio.Sig")], signed)
+        self.tool("sign", "--force", secret, self.folder, 9, says="signed release 9")
+        self.tool("verify", public, self.folder, says="good: release 9")
+        # What another key signed is no release of this key's.
+        other, _, _ = self.keygen("other")
+        self.tool("sign", other, self.folder, 100)
+        self.tool("sign", secret, self.folder, 10)
 
     def test_verify_refuses_what_the_launcher_would_refuse(self):
         secret, public, _ = self.keygen()

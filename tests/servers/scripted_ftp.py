@@ -37,10 +37,12 @@ matching rule applies; commands that no rule matches run normally.
   Replacing the answer (the command is not carried out)
     "reply": lines sent instead, CR LF appended to each: ["220-a", "220 b"];
              a single string is one line; [] sends nothing. An entry
-             [text, n] repeats text n times.
+             [text, n] repeats text n times; a number is a pause of that
+             many seconds: what came before it goes out in a write of its
+             own, and the server waits before it sends the rest.
     "raw":   bytes sent exactly as given (no CR LF added): a string, or a
-             list of strings and [text, n] repeats. Characters U+0000..U+00FF
-             are single bytes, so "\\u0000" is a NUL byte.
+             list of strings, [text, n] repeats and pauses. Characters
+             U+0000..U+00FF are single bytes, so "\\u0000" is a NUL byte.
     A 2xx reply to USER or PASS logs the session in as the configured user;
     USER always records its argument, so PASS works after a 331 override.
 
@@ -69,6 +71,9 @@ matching rule applies; commands that no rule matches run normally.
                     pauses until the file PATH exists (at most 60 s), then
                     goes on; the server creates PATH + ".held" when the pause
                     begins. The whole server waits meanwhile.
+    "pace": B       the data goes out at B bytes a second, evenly: a slice
+                    every 50 ms (at least a byte), as a slow line delivers it.
+                    The whole server waits between the slices.
 
   Pause
     "hold_until": PATH  (without "hold_after") the server waits for the file
@@ -111,8 +116,9 @@ from pyftpdlib.servers import FTPServer
 DEFAULT_PRELIMINARY = ["150 Opening {mode} mode data connection for {name} ({size} bytes)."]
 ANSWER_KEYS = ("reply", "raw")
 TRANSFER_KEYS = ("preliminary", "final", "together", "drop_after", "control_close_after", "hold_after",
-                 "hold_until")
+                 "hold_until", "pace")
 HOLD_LIMIT = 60.0
+PACE_SLICE = 0.05
 KNOWN_KEYS = {"on", "arg", "nth", "close", "mute", "data", "pasv_address", *ANSWER_KEYS, *TRANSFER_KEYS}
 
 
@@ -120,21 +126,29 @@ class ScriptError(ValueError):
     pass
 
 
-def _expand(entries, line_end):
-    """Turns a reply/raw value into bytes: strings and [text, n] repeats."""
+def _segments(entries, line_end):
+    """Turns a reply/raw value into its text segments and the pause, in
+    seconds, after each: strings, [text, n] repeats, and numbers (a pause)."""
     if isinstance(entries, str):
         entries = [entries]
     if not isinstance(entries, list):
         raise ScriptError("expected a string or a list, got %r" % (entries,))
-    parts = []
+    segments = [["", 0.0]]
     for entry in entries:
         if isinstance(entry, list) and len(entry) == 2 and isinstance(entry[0], str) and isinstance(entry[1], int):
-            parts.append((entry[0] + line_end) * entry[1])
+            segments[-1][0] += (entry[0] + line_end) * entry[1]
         elif isinstance(entry, str):
-            parts.append(entry + line_end)
+            segments[-1][0] += entry + line_end
+        elif isinstance(entry, (int, float)) and not isinstance(entry, bool) and 0 <= entry <= HOLD_LIMIT:
+            segments[-1][1] = float(entry)
+            segments.append(["", 0.0])
         else:
-            raise ScriptError("bad entry %r: a string or [text, count]" % (entry,))
-    return "".join(parts)
+            raise ScriptError("bad entry %r: a string, [text, count] or a pause in seconds" % (entry,))
+    return segments
+
+
+def _expand(entries, line_end):
+    return "".join(text for text, _ in _segments(entries, line_end))
 
 
 def _to_bytes(text):
@@ -261,6 +275,31 @@ class HoldingProducer:
         return data
 
 
+class PacedProducer:
+    """Hands out the file's data at `rate` bytes a second, a slice every
+    PACE_SLICE seconds."""
+
+    def __init__(self, inner, rate):
+        self.inner = inner
+        self.slice = max(1, int(rate * PACE_SLICE))
+        self.rate = rate
+        self.pending = b""
+        self.sent = 0
+        self.start = None
+
+    def more(self):
+        if self.start is None:
+            self.start = time.monotonic()
+        if not self.pending:
+            self.pending = self.inner.more()
+        data, self.pending = self.pending[:self.slice], self.pending[self.slice:]
+        self.sent += len(data)
+        delay = self.start + self.sent / self.rate - time.monotonic()
+        if data and delay > 0:
+            time.sleep(delay)
+        return data
+
+
 class ScriptedDTPHandler(DTPHandler):
     def close(self):
         cmd_channel = self.cmd_channel
@@ -303,6 +342,16 @@ class ScriptedHandler(FTPHandler):
     def send_bytes(self, data):
         if data:
             asynchat.async_chat.push(self, data)  # pyftpdlib's push would encode text as UTF-8
+
+    def send_segments(self, entries, line_end, values):
+        """Sends each segment of a reply as its own write, pausing after it as
+        the script says; the whole server waits meanwhile, so the rest of the
+        reply still comes before the answer to any later command."""
+        for text, pause in _segments(entries, line_end):
+            self.send_bytes(_to_bytes(_substitute(text, values)))
+            if pause:
+                self.initiate_send()
+                time.sleep(pause)
 
     def handle(self):
         rule = self.script.find("greeting", "")
@@ -350,11 +399,11 @@ class ScriptedHandler(FTPHandler):
             self.never_open_data(cmd)
         elif "reply" in rule.fields:
             reply = _substitute(_expand(rule.get("reply"), "\r\n"), values)
-            self.send_bytes(_to_bytes(reply))
+            self.send_segments(rule.get("reply"), "\r\n", values)
             if cmd in ("USER", "PASS"):
                 self.scripted_login(cmd, arg, reply)
         elif "raw" in rule.fields:
-            self.send_bytes(_to_bytes(_expand(rule.get("raw"), "")))
+            self.send_segments(rule.get("raw"), "", {})
         if rule.get("mute"):
             self.muted = True
         if rule.get("close"):
@@ -430,6 +479,8 @@ class ScriptedHandler(FTPHandler):
             producer = LimitedProducer(data, get("drop_after"), lambda: None)
         elif get("hold_after") is not None:
             producer = HoldingProducer(data, get("hold_after"), get("hold_until"))
+        elif get("pace") is not None:
+            producer = PacedProducer(data, get("pace"))
         else:
             producer = data
         if self.data_channel is None:

@@ -198,6 +198,17 @@ class ReplyOverrides(unittest.TestCase):
             client.send("CWD Merindo")
             self.assertTrue(client.reply()[0].startswith("250"))
 
+    def test_a_pause_splits_a_reply_and_holds_the_next_answer_back(self):
+        with contextlib.ExitStack() as stack:
+            client = wire(stack, serve(stack, [{"on": "CWD", "reply": ["250-a", 0.5, "250 b"]}]))
+            client.login()
+            client.send("CWD Merindo")
+            client.send("NOOP")
+            self.assertEqual(client.read_until(b"\r\n"), b"250-a\r\n")
+            self.assertTrue(client.nothing_pending())
+            self.assertEqual(client.reply(), ["250 b\r\n"])
+            self.assertTrue(client.reply()[0].startswith("200"))
+
     def test_login_variants(self):
         cases = [
             ("PASS 530", [{"on": "PASS", "reply": "530 Login incorrect."}], True),
@@ -280,6 +291,7 @@ class Transfers(unittest.TestCase):
             ("nothing at all", {"drop_after": 0}, b"", ["226 Transfer complete.\r\n"]),
             ("control closed during the transfer", {"control_close_after": 5000}, PAYLOAD[:5000], b""),
             ("closed after the end reply", {"close": True}, PAYLOAD, b"226 Transfer complete.\r\n"),
+            ("paced", {"pace": 200000}, PAYLOAD, ["226 Transfer complete.\r\n"]),
         ]
         for name, rule, data, rest in cases:
             with self.subTest(name):

@@ -2,15 +2,18 @@
 profile as the build passes them in the environment (LAUNCHER_BINARY,
 LAUNCHER_HOST, LAUNCHER_USER, LAUNCHER_PASSWORD, LAUNCHER_ROOT), the launcher
 built with a short stall guard for its tests (LAUNCHER_STALL_BINARY,
-LAUNCHER_STALL_SECONDS), the same profile read from a build's CMake cache, the
-names of the files the launcher updates, and the timer ticks of a platform
-trace."""
+LAUNCHER_STALL_SECONDS) and the one built for passive mode
+(LAUNCHER_PASSIVE_BINARY), the same profile read from a build's CMake cache,
+the names of the files the launcher updates and of its lock file, and the
+timer ticks of a platform trace."""
 
 import os
+import re
 from collections import namedtuple
 from pathlib import Path
 
 BINARY = os.environ.get("LAUNCHER_BINARY", "")
+PASSIVE_BINARY = os.environ.get("LAUNCHER_PASSIVE_BINARY", "")
 STALL_BINARY = os.environ.get("LAUNCHER_STALL_BINARY", "")
 STALL_MS = int(os.environ.get("LAUNCHER_STALL_SECONDS", "0") or 0) * 1000
 HOST = os.environ.get("LAUNCHER_HOST", "www.cavenor.it")
@@ -21,6 +24,11 @@ ROOT = os.environ.get("LAUNCHER_ROOT", "/Cavenor.it").lstrip("/")
 PRODUCT = "Merindo_SQL_Dalvessa.Exe"
 COMPANION = "Quillane.Exe"
 LIBRARY = "ntwdblib.dll"
+
+# The file a launcher on Linux locks in its working folder, as the platform
+# names it (platform/SingleInstance.h).
+LOCK_FILE = re.search(r'kInstanceLockFile\[\] = "([^"]+)"',
+                      (Path(__file__).resolve().parents[2] / "platform" / "SingleInstance.h").read_text()).group(1)
 
 
 def cache_value(build, name):

@@ -1,13 +1,15 @@
 // merindo-release: the vendor's tool for signed releases of the product.
 //
 //   merindo-release keygen <key name>
-//   merindo-release sign <secret key file> <release folder> <release number>
+//   merindo-release sign [--force] <secret key file> <release folder> <release number>
 //   merindo-release verify <public key> <release folder> [<installed release number>]
 //
-// Exit codes: 0 done; 1 verify: the launcher would refuse the release; 2 the
-// command line is wrong; 3 a file or folder cannot be read or written, or a
-// key file is not one. Messages go to the error output, the public key that
-// keygen makes to the standard output.
+// Exit codes: 0 done; 1 refused: verify: the launcher would refuse the
+// release; sign: the number is not above that of the release the folder
+// holds signed; 2 the command line is wrong; 3 a file or folder cannot be
+// read or written, or a key file is not one. Messages go to the error output,
+// the public key that keygen makes to the standard output.
+#include "app/InstallFile.h"
 #include "app/VersionFile.h"
 #include "classlib/Classes.h"
 #include "platform/Win32.h"
@@ -29,12 +31,14 @@ constexpr const char* kUsageText =
     "  merindo-release keygen <key name>\n"
     "      writes <key name>.secret (readable by its owner only) and <key name>.public,\n"
     "      and prints the public key: the launcher's build setting LAUNCHER_RELEASE_KEY\n"
-    "  merindo-release sign <secret key file> <release folder> <release number>\n"
+    "  merindo-release sign [--force] <secret key file> <release folder> <release number>\n"
     "      writes Rilascio.Txt and Rilascio.Sig into the folder, which holds Versione.Txt,\n"
-    "      Merindo_SQL_Dalvessa.Exe, Quillane.Exe and ntwdblib.dll\n"
+    "      Merindo_SQL_Dalvessa.Exe, Quillane.Exe and ntwdblib.dll; refuses a number not above\n"
+    "      that of the release the folder holds signed by the key, unless --force\n"
     "  merindo-release verify <public key or its file> <release folder> [<installed release number>]\n"
     "      checks the folder as the launcher would\n"
-    "exit codes: 0 done, 1 the launcher would refuse the release, 2 wrong command line,\n"
+    "exit codes: 0 done, 1 refused (verify: the launcher would refuse the release; sign: the\n"
+    "            number is not above the folder's signed release), 2 wrong command line,\n"
     "            3 a file or folder cannot be read or written, or a key file is not one\n";
 
 // A failure with its exit code.
@@ -61,6 +65,23 @@ std::string ReadSmallFile(const std::string& path, std::size_t limit) {
   if (file.Size() > static_cast<std::int64_t>(limit))
     throw EReleaseError(Format("\"%s\" has more than %zu bytes", path.c_str(), limit));
   return file.ReadAll();
+}
+
+// The description already in folder when it is one the key signed (a release
+// some launcher may have installed); none otherwise.
+std::optional<std::string> SignedDescription(const std::string& folder, const TPublicKey& key) {
+  const std::string path = InFolder(folder, kDescriptionFileName);
+  if (!FileExists(path) || !FileExists(InFolder(folder, kSignatureFileName))) return std::nullopt;
+  try {
+    const std::string description = ReadSmallFile(path, kMaxDescriptionBytes);
+    const TSignature signature =
+        ParseSignatureFile(ReadSmallFile(InFolder(folder, kSignatureFileName), kMaxDescriptionBytes));
+    if (!SignatureValid(description, signature, key)) return std::nullopt;
+    ParseReleaseDescription(description);
+    return description;
+  } catch (const EReleaseError&) {
+    return std::nullopt;
+  }
 }
 
 void WriteTextFile(const std::string& path, const std::string& text, TFileStream::Mode mode) {
@@ -107,7 +128,7 @@ int KeyGen(const std::string& name) {
   return 0;
 }
 
-int Sign(const std::string& secretFile, const std::string& folder, const std::string& numberText) {
+int Sign(const std::string& secretFile, const std::string& folder, const std::string& numberText, bool force) {
   TReleaseDescription release;
   release.Number = NumberArgument(numberText, "release number");
   TSecretSeed seed;
@@ -124,9 +145,26 @@ int Sign(const std::string& secretFile, const std::string& folder, const std::st
   }
   const std::string description = FormatReleaseDescription(release);
   const std::string signature = FormatSignatureFile(SignMessage(description, seed));
-  WriteTextFile(InFolder(folder, kDescriptionFileName), description, TFileStream::Mode::Create);
-  WriteTextFile(InFolder(folder, kSignatureFileName), signature, TFileStream::Mode::Create);
   const TPublicKey key = PublicKeyOf(seed);
+  // A launcher that installed the folder's release refuses a lower number,
+  // and the same number for another description: a typo (80 for 8) would
+  // shut out every number up to it. Signing the same release again is no
+  // harm.
+  if (const std::optional<std::string> held = SignedDescription(folder, key); held && !force) {
+    const std::uint64_t existing = ParseReleaseDescription(*held).Number;
+    if (release.Number < existing || (release.Number == existing && *held != description))
+      throw EToolError(kRefused, Format("Release %llu is not above release %llu, which the folder holds signed; "
+                                        "launchers that installed it would refuse this one (--force signs anyway)",
+                                        static_cast<unsigned long long>(release.Number),
+                                        static_cast<unsigned long long>(existing)));
+  }
+  // Each written whole or not at all, the signature last: a launcher that
+  // looks in between finds a description its signature does not fit, and
+  // refuses it.
+  for (const auto& [name, text] : {std::pair{kDescriptionFileName, description}, {kSignatureFileName, signature}}) {
+    const std::string path = InFolder(folder, name);
+    WriteFileDurably(path, path + kPartialSuffix, text);
+  }
   CheckRelease(description, signature, key, release.Version, std::nullopt);
   std::fprintf(stderr, "merindo-release: signed %s\nwith the key %s: wrote %s and %s into %s\n",
                Describe(release).c_str(), HexText(key.data(), key.size()).c_str(), kDescriptionFileName,
@@ -148,8 +186,8 @@ TPublicKey PublicKeyArgument(const std::string& argument) {
 }
 
 int Verify(const std::string& keyArgument, const std::string& folder, const std::optional<std::string>& installed) {
-  const std::optional<std::uint64_t> installedNumber =
-      installed ? std::optional(NumberArgument(*installed, "installed release number")) : std::nullopt;
+  std::optional<TInstalledRelease> installedRelease;
+  if (installed) installedRelease = TInstalledRelease{NumberArgument(*installed, "installed release number"), {}};
   const TPublicKey key = PublicKeyArgument(keyArgument);
   CheckFolder(folder);
   try {
@@ -161,7 +199,7 @@ int Verify(const std::string& keyArgument, const std::string& folder, const std:
       description.resize(static_cast<std::size_t>(file.Read(description.data(), static_cast<long>(description.size()))));
     }
     const std::string signature = ReadSmallFile(InFolder(folder, kSignatureFileName), kMaxDescriptionBytes);
-    const TReleaseDescription release = CheckRelease(description, signature, key, ServerVersion(folder), installedNumber);
+    const TReleaseDescription release = CheckRelease(description, signature, key, ServerVersion(folder), installedRelease);
     for (const char* name : kReleaseFileNames) CheckReleaseFile(release, name, InFolder(folder, name));
     std::fprintf(stderr, "merindo-release: good: %s\n", Describe(release).c_str());
   } catch (const EReleaseError& e) {
@@ -173,7 +211,8 @@ int Verify(const std::string& keyArgument, const std::string& folder, const std:
 int Run(const std::vector<std::string>& args) {
   const std::string command = args.empty() ? "" : args[0];
   if (command == "keygen" && args.size() == 2) return KeyGen(args[1]);
-  if (command == "sign" && args.size() == 4) return Sign(args[1], args[2], args[3]);
+  if (command == "sign" && args.size() == 4) return Sign(args[1], args[2], args[3], false);
+  if (command == "sign" && args.size() == 5 && args[1] == "--force") return Sign(args[2], args[3], args[4], true);
   if (command == "verify" && (args.size() == 3 || args.size() == 4))
     return Verify(args[1], args[2], args.size() == 4 ? std::optional(args[3]) : std::nullopt);
   if (command == "help" || command == "--help" || command == "-h") {

@@ -2,18 +2,21 @@
  * GUI program that writes product-started.txt in its working folder with two
  * lines, that folder and the tag the test appended to the program file
  * after its last byte (the system loader ignores what follows the image):
- * "served" or "installed", so the test knows which copy ran. */
+ * "served" or "installed", so the test knows which copy ran. The folder is
+ * written in UTF-8, read with the Unicode functions like the program file:
+ * the ANSI ones would give '?' for a letter of a folder's name that the
+ * ANSI code page lacks. */
 #include <windows.h>
 
 #include <stdio.h>
 #include <string.h>
 
 static void ReadTag(char* tag, size_t size) {
-  char self[MAX_PATH];
-  DWORD length = GetModuleFileNameA(NULL, self, sizeof self);
+  wchar_t self[MAX_PATH];
+  DWORD length = GetModuleFileNameW(NULL, self, MAX_PATH);
   tag[0] = '\0';
-  if (length == 0 || length >= sizeof self) return;
-  FILE* file = fopen(self, "rb");
+  if (length == 0 || length >= MAX_PATH) return;
+  FILE* file = _wfopen(self, L"rb");
   if (!file) return;
   char tail[64];
   if (fseek(file, -(long)sizeof tail, SEEK_END) == 0) {
@@ -37,9 +40,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
   (void)previous;
   (void)commandLine;
   (void)show;
-  char folder[MAX_PATH];
-  DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
-  if (length == 0 || length >= sizeof folder) return 1;
+  wchar_t wideFolder[MAX_PATH];
+  DWORD length = GetCurrentDirectoryW(MAX_PATH, wideFolder);
+  if (length == 0 || length >= MAX_PATH) return 1;
+  char folder[4 * MAX_PATH];
+  if (!WideCharToMultiByte(CP_UTF8, 0, wideFolder, -1, folder, sizeof folder, NULL, NULL)) return 1;
   char tag[64];
   ReadTag(tag, sizeof tag);
   /* Written under another name and renamed, so that the test never reads half. */

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -328,6 +329,40 @@ TEST_F(FtpCommands, AStrayReplyLineIsDiscardedBeforeTheNextCommand) {
   client_.ExecuteCommand("PWD");
   EXPECT_EQ(client_.ReplyNumber, 257);
   EXPECT_EQ(r_.events, (Lines{"Success Command", "Success CurrentDir"}));
+}
+
+// A multi-line reply is read to its final line before the command returns,
+// whatever segment each line arrives in: the next command's reply is judged
+// on its own line, and every line of the first is reported. Each row's reply
+// pauses after its first line (the server answers nothing else meanwhile).
+TEST(FtpMultiLineReply, IsReadToItsFinalLineBeforeTheNextCommand) {
+  const struct {
+    const char* rules;
+    const char* command;  // after the login; empty: the login's reply is the multi-line one
+    Lines lines;
+  } cases[] = {
+      {R"([{"on": "PASS", "reply": ["230-Welcome,", 0.3, "230-this server keeps logs", "230 Logged in"]},
+          {"on": "NOOP", "reply": "500 Refused"}])",
+       "", {"230-Welcome,\r\n", "230-this server keeps logs\r\n", "230 Logged in\r\n"}},
+      {R"([{"on": "CWD", "reply": ["250-Folder changed;", 0.3, "250-read the notice", "250 Done"]},
+          {"on": "NOOP", "reply": "500 Refused"}])",
+       "CWD Merindo", {"250-Folder changed;\r\n", "250-read the notice\r\n", "250 Done\r\n"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rules);
+    FtpServerProcess server(FtpServerOptions::Scripted(c.rules));
+    TFtpClient client(nullptr);
+    Recorder r;
+    ftptesting::Wire(client, server, r);
+    client.Connect();
+    if (*c.command) client.ExecuteCommand(c.command);
+    EXPECT_EQ(client.ReplyNumber, std::stoi(c.lines.front().substr(0, 3)));
+    // The reply to NOOP is its own refusal, not the rest of the reply before.
+    EXPECT_EQ(MessageOf<FTPException>([&] { client.ExecuteCommand("NOOP"); }), "500 Refused\r\n");
+    const auto first = std::find(r.status.begin(), r.status.end(), c.lines.front());
+    ASSERT_NE(first, r.status.end());
+    EXPECT_EQ(Lines(first, first + std::min<std::ptrdiff_t>(r.status.end() - first, 3)), c.lines);
+  }
 }
 
 TEST_F(FtpCommands, SetTransferTypeSendsOnlyTheKnownTypes) {

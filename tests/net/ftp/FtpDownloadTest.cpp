@@ -77,7 +77,15 @@ TEST_F(FtpDownload, ActiveModeIsByteExactWithTheEventsInOrderAndThePortOfTheCont
   const std::string content = RandomBytes(1 << 20, 1);
   server_->PutFile("big.bin", content);
   client_.SetTransferType(TypeLocal8);
+  // Where the data connection listens, read from its socket when the PORT
+  // reply comes.
+  std::string listening;
+  client_.OnStatus = [&](TComponent*, const std::string& s) {
+    r_.status.push_back(s);
+    if (client_.DataConnection && listening.empty()) listening = client_.DataConnection->GetLocalAddress();
+  };
   client_.Download("big.bin", Local("big.bin"));
+  EXPECT_EQ(listening, "127.0.0.1");  // the control connection's local end, not every interface
   EXPECT_EQ(ReadFile(local_ / "big.bin"), content);
   EXPECT_EQ(r_.events, (Lines{"Success Command", "TransactionStart", "TransactionStop", "TransactionStop",
                               "Success Download"}));
@@ -200,6 +208,29 @@ TEST_F(FtpDownload, ADataConnectionDroppedHalfWayFailsAgainstTheAnnouncedSize) {
   const std::string message = MessageOf<FTPException>([&] { client_.Download("p.exe", Local("p.exe")); });
   EXPECT_NE(message.find("incomplete"), std::string::npos) << message;
   EXPECT_EQ(client_.BytesTotal, 50000);
+}
+
+// The completeness check at its boundary: one byte short of the announced
+// count fails, exactly the count (or more) passes; a count past 32 bits is
+// checked too.
+TEST_F(FtpDownload, TheAnnouncedCountIsTheExactBoundaryOfACompleteTransfer) {
+  Start(FtpServerOptions::Scripted(R"([
+      {"on": "RETR", "arg": "short.bin", "drop_after": 9999},
+      {"on": "RETR", "arg": "exact.bin", "preliminary": "150 Opening data connection for exact.bin (10000 bytes)."},
+      {"on": "RETR", "arg": "more.bin", "preliminary": "150 Opening data connection for more.bin (9999 bytes)."},
+      {"on": "RETR", "arg": "huge.bin", "preliminary": "150 Opening data connection for {name} (4294967396 bytes)."}])"));
+  const std::string content = RandomBytes(10000, 11);
+  for (const char* name : {"short.bin", "exact.bin", "more.bin", "huge.bin"}) server_->PutFile(name, content);
+  EXPECT_EQ(MessageOf<FTPException>([&] { client_.Download("short.bin", Local("short.bin")); }),
+            "Transfer of short.bin incomplete: 9999 of 10000 bytes received");
+  client_.Download("exact.bin", Local("exact.bin"));
+  EXPECT_EQ(ReadFile(local_ / "exact.bin"), content);
+  client_.Download("more.bin", Local("more.bin"));
+  EXPECT_EQ(ReadFile(local_ / "more.bin"), content);
+  EXPECT_EQ(r_.Count("Success Download"), 2);
+  EXPECT_EQ(MessageOf<FTPException>([&] { client_.Download("huge.bin", Local("huge.bin")); }),
+            "Transfer of huge.bin incomplete: 10000 of 4294967396 bytes received");
+  EXPECT_EQ(client_.BytesTotal, 10000);
 }
 
 TEST_F(FtpDownload, TheControlConnectionClosedBeforeTheEndReplyFails) {

@@ -34,7 +34,7 @@ TEST(ExtractTransferSize, TakesTheDigitsNearestBeforeTheFirstByte) {
 TEST(AnnouncedTransferSize, IsTheCountOfAFinalNBytesAndNothingElse) {
   struct Case {
     const char* line;
-    std::optional<std::int32_t> size;
+    std::optional<std::int64_t> size;
   };
   const Case cases[] = {
       {"150 Opening BINARY mode data connection for /ByteSoft/Merindo/Versione.Txt (5 bytes).\r\n", 5},
@@ -51,14 +51,32 @@ TEST(AnnouncedTransferSize, IsTheCountOfAFinalNBytesAndNothingElse) {
       {"150 x ( 5 bytes)", std::nullopt},
       {"150 x (5  bytes)", std::nullopt},
       {"150 x ( bytes)", std::nullopt},
-      {"150 x (2147483648 bytes)", std::nullopt},
-      {"150 x (00000000007 bytes)", std::nullopt},                      // more than ten digits
+      {"150 x (2147483648 bytes)", 2147483648},                          // past 32 bits
+      {"150 x (999999999999999999 bytes)", 999999999999999999},
+      {"150 x (1000000000000000000 bytes)", std::nullopt},              // more than 18 digits
+      {"150 x (0000000000000000007 bytes)", std::nullopt},
       {"", std::nullopt},
+      // A count anywhere but inside the parentheses announces nothing.
+      {"150 Opening data connection for x 100 bytes)", std::nullopt},
+      {"150 Opening data connection for mybytes.dat 100 bytes).", std::nullopt},
+      {"150 Opening data connection for x (file100 bytes)", std::nullopt},
+      {"150 Opening data connection for x (v2.100 bytes)", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(TFtpClient::AnnouncedTransferSize(c.line), c.size) << c.line;
   // The progress keeps the digits before the first "byte", as it always did.
   EXPECT_EQ(TFtpClient::ExtractTransferSize(cases[0].line), 150);
   EXPECT_EQ(TFtpClient::ExtractTransferSize(cases[2].line), 300);
+}
+
+// The completeness check counts in 64 bits: a file past 2 GiB, or past
+// 4 GiB, where 32-bit counts turn negative or wrap, is checked like any
+// other.
+TEST(ReceivedWhole, ComparesTheCountsInSixtyFourBits) {
+  EXPECT_TRUE(TFtpClient::ReceivedWhole(std::nullopt, 0));
+  EXPECT_TRUE(TFtpClient::ReceivedWhole(2147483653, 2147483653));
+  EXPECT_FALSE(TFtpClient::ReceivedWhole(2147483653, 2147483652));
+  EXPECT_TRUE(TFtpClient::ReceivedWhole(4294967297, 4294967297));
+  EXPECT_FALSE(TFtpClient::ReceivedWhole(4294967297, 1));
 }
 
 TEST(PassivePort, IsTheLastTwoFieldsOrAClearError) {

@@ -5,6 +5,7 @@
 #include "classlib/Application.h"
 #include "net/socket/TcpSocket.h"
 #include "net/socket/ThreadTimer.h"
+#include "platform/Win32.h"
 #include "tests/support/LoopbackPeer.h"
 
 #include <chrono>
@@ -45,6 +46,16 @@ bool pumpUntil(Done done) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return done();
+}
+
+// Waits up to 10 s, dispatching nothing, until a message of that number is
+// queued for window; false when none came. The first one is left in found.
+inline bool waitQueued(HWND__* window, unsigned message, MSG& found) {
+  for (int i = 0; i < 5000; ++i) {
+    if (PeekMessageA(&found, window, message, message, PM_NOREMOVE)) return true;
+    Sleep(2);
+  }
+  return false;
 }
 
 // Processes messages for about 100 ms, for checks that something does not

@@ -56,7 +56,7 @@ TEST(TTcpSocketListen, ListenOnPortZeroThenAcceptARealConnection) {
 
   // The caller adopts the connection and closes the listening socket.
   data.SocketHandle = accepted;
-  closesocket(listening);
+  data.DiscardSocket(listening);
   data.TimeOut = 10000;
   EXPECT_EQ(data.ReadLn(), "hello\r\n");
 }

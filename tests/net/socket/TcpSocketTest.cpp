@@ -2,6 +2,7 @@
 #include "platform/Win32.h"
 #include "tests/net/socket/SocketTesting.h"
 #include "tests/support/LoopbackPeer.h"
+#include "tests/support/RecordingWindow.h"
 #include "tests/support/WindowCreationRefused.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@ using sockettest::pumpAWhile;
 using sockettest::pumpUntil;
 using sockettest::raised;
 using sockettest::StatusLog;
+using sockettest::waitQueued;
 using sockettest::Watchdog;
 using testsupport::LoopbackPeer;
 using testsupport::PeerConnection;
@@ -244,6 +246,97 @@ TEST(TTcpSocketConnect, ThePeersCloseDisconnectsOnceTheUnreadDataWasRead) {
   EXPECT_EQ(talking.socket.ReadLn(), "");
 }
 
+// Registered messages (the taskbar's, which the system broadcasts to every
+// top-level window) reach the hidden window too; only its own two are
+// notifications. One claims a refusal during a connect wait that only a
+// cancel ends; another comes just behind the reply of a failed look-up,
+// while the buffer still holds the entry of the look-up before.
+TEST(TTcpSocketConnect, MessagesOfOthersToTheHiddenWindowChangeNothing) {
+  const UINT broadcast = RegisterWindowMessageA("TaskbarCreated");
+  ASSERT_GE(broadcast, 0xC000u);
+  testsupport::StalledListener stalled;
+  TTcpSocket socket(nullptr);
+  Watchdog watchdog(socket);
+  testsupport::RecordingWindow lookUpRunning;
+  std::unique_ptr<OneShot> cancel;
+  bool resolved = false;
+  bool lookUpFails = false;
+  socket.OnHostResolved = [&](TComponent*) { resolved = true; };
+  socket.ReportLevel = 8;
+  socket.OnStatus = [&](TComponent*, const std::string& text) {
+    if (text != "Timer On") return;
+    if (resolved) {
+      PostMessageA(socket.WindowHandle, broadcast, socket.SocketHandle, WSAMAKESELECTREPLY(FD_CONNECT, WSAECONNREFUSED));
+      cancel = std::make_unique<OneShot>(50, [&] { socket.Cancel(); });
+    } else if (lookUpFails) {
+      PostMessageA(lookUpRunning.hwnd, WM_USER, 0, 0);  // handled once the look-up runs
+    }
+  };
+  lookUpRunning.onMessage = [&](UINT, WPARAM, LPARAM) {
+    MSG reply;
+    waitQueued(socket.WindowHandle, kSocketAsyncMessage, reply);
+    PostMessageA(socket.WindowHandle, broadcast, 0, 0);
+  };
+  socket.Host = "localhost";
+  socket.Port = stalled.port();
+  EXPECT_EQ(raised<ESockError>([&] { socket.Connect(); }), "Connection Canceled");
+  socket.Disconnect();  // the attempt still runs
+
+  resolved = false;
+  lookUpFails = true;
+  socket.Host = "no-such-host.invalid";
+  EXPECT_EQ(raised<ESockError>([&] { socket.Connect(); }), "Null Remote Address");
+  EXPECT_FALSE(resolved);
+}
+
+// Windows still delivers what it queued for a socket before closesocket, and
+// the next socket often gets the closed one's handle: a close notice left
+// from the last connection must not end the next. The notice is the
+// system's (the peer closed before the Disconnect), or one posted as Windows
+// could have posted it.
+TEST(TTcpSocketConnect, NoticesQueuedForAClosedSocketNeverReachTheNextConnection) {
+  for (bool peerClosed : {true, false}) {
+    SCOPED_TRACE(peerClosed ? "the peer's close" : "a posted close notice");
+    std::atomic<bool> connected{false};
+    LoopbackPeer first([&](PeerConnection& c) {
+      if (peerClosed) testsupport::waitFor(connected);
+      else c.waitClosed();
+    });
+    LoopbackPeer second([](PeerConnection& c) {
+      c.send(c.receiveLine());
+      c.waitClosed();
+    });
+    TTcpSocket socket(nullptr);
+    Watchdog watchdog(socket);
+    int disconnects = 0;
+    socket.OnDisconnect = [&](TObject*) { ++disconnects; };
+    socket.TimeOut = 10000;
+    socket.Host = "127.0.0.1";
+    socket.Port = first.port();
+    socket.Connect();
+    connected = true;
+    if (peerClosed) {
+      MSG notice{};
+      ASSERT_TRUE(waitQueued(socket.WindowHandle, kSocketMessage, notice));
+      ASSERT_EQ(WSAGETSELECTEVENT(notice.lParam), FD_CLOSE);
+    } else {
+      PostMessageA(socket.WindowHandle, kSocketMessage, socket.SocketHandle, WSAMAKESELECTREPLY(FD_CLOSE, 0));
+    }
+    socket.Disconnect();
+    socket.Port = second.port();
+    std::string echoed;
+    EXPECT_EQ(raised<ESockError>([&] {
+                socket.Connect();
+                socket.Writeln("echo");
+                echoed = socket.ReadLn();
+              }),
+              "nothing raised");
+    EXPECT_EQ(echoed, "echo\r\n");
+    EXPECT_TRUE(socket.Connected);
+    EXPECT_EQ(disconnects, 1);
+  }
+}
+
 TEST(TTcpSocketConnect, CheckConnectionOffersOnConnectionRequiredOnce) {
   LoopbackPeer peer(waitForClose);
   TTcpSocket socket(nullptr);
@@ -362,10 +455,7 @@ TEST(TTcpSocketStartUp, AComponentDestroyedWhileItsLookUpRunsLeavesNothingBehind
     HWND window = socket->WindowHandle;
     if (replyQueued) {
       MSG reply;
-      for (int i = 0; i < 5000 && !PeekMessageA(&reply, window, kSocketAsyncMessage, kSocketAsyncMessage, PM_NOREMOVE);
-           ++i)
-        Sleep(2);
-      ASSERT_EQ(reply.message, kSocketAsyncMessage);
+      ASSERT_TRUE(waitQueued(window, kSocketAsyncMessage, reply));
     }
     delete socket;
     EXPECT_TRUE(IsWindow(window)) << "gone before the look-up's reply";

@@ -4,7 +4,10 @@
 // that return them (the pixels read back with GDI from the window's device
 // context), the cursor through GetCursor, and the beeps and started programs
 // through the program's own calls: its import entries for MessageBeep and
-// ShellExecuteA lead through a recorder to the system's functions.
+// ShellExecuteA lead through a recorder to the system's functions. Its
+// entry for MessageBoxA leads to a recorder only, which answers OK as the
+// Linux platform does without a display: nobody presses a button in a test
+// (and under Wine's null display driver the box would wait for ever).
 #include "platform/Observe.h"
 
 #include <windows.h>
@@ -17,9 +20,11 @@ namespace {
 
 using MessageBeepFunction = BOOL(WINAPI*)(UINT);
 using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+using MessageBoxFunction = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
 
 std::mutex gRecordsMutex;
 std::vector<unsigned> gBeeps;
+std::vector<ShownMessageBox> gMessageBoxes;
 std::vector<StartedProgram> gStarted;
 MessageBeepFunction gSystemMessageBeep = nullptr;
 ShellExecuteFunction gSystemShellExecute = nullptr;
@@ -30,6 +35,12 @@ BOOL WINAPI RecordedMessageBeep(UINT type) {
     gBeeps.push_back(type);
   }
   return gSystemMessageBeep(type);
+}
+
+int WINAPI RecordedMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+  std::lock_guard<std::mutex> lock(gRecordsMutex);
+  gMessageBoxes.push_back({caption ? caption : "Error", text ? text : "", type});
+  return IDOK;
 }
 
 std::string FullPath(const char* path) {
@@ -79,6 +90,8 @@ bool InstallRecorders() {
   gSystemShellExecute = SystemFunction<ShellExecuteFunction>("shell32", "ShellExecuteA");
   Redirect(reinterpret_cast<void*>(gSystemMessageBeep), reinterpret_cast<void*>(&RecordedMessageBeep));
   Redirect(reinterpret_cast<void*>(gSystemShellExecute), reinterpret_cast<void*>(&RecordedShellExecute));
+  Redirect(reinterpret_cast<void*>(SystemFunction<MessageBoxFunction>("user32", "MessageBoxA")),
+           reinterpret_cast<void*>(&RecordedMessageBox));
   return true;
 }
 
@@ -160,6 +173,11 @@ std::vector<unsigned> beeps() {
   return gBeeps;
 }
 
+std::vector<ShownMessageBox> messageBoxes() {
+  std::lock_guard<std::mutex> lock(gRecordsMutex);
+  return gMessageBoxes;
+}
+
 std::vector<StartedProgram> startedPrograms() {
   std::lock_guard<std::mutex> lock(gRecordsMutex);
   return gStarted;
@@ -177,6 +195,7 @@ int currentCursor() {
 void reset() {
   std::lock_guard<std::mutex> lock(gRecordsMutex);
   gBeeps.clear();
+  gMessageBoxes.clear();
   gStarted.clear();
 }
 
