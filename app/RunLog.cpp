@@ -42,7 +42,9 @@ void TRunLog::Line(const std::string& step, const std::string& text) noexcept {
     line += step;
     line += ": ";
     const std::size_t start = line.size();
-    line += text.size() > kLineMax ? text.substr(0, kLineMax) + "..." : text;
+    std::size_t length = text.size();
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n')) --length;  // a reply's own end
+    line += length > kLineMax ? text.substr(0, kLineMax) + "..." : text.substr(0, length);
     for (std::size_t i = start; i < line.size(); ++i)
       if (static_cast<unsigned char>(line[i]) < 32) line[i] = '?';
     line += "\r\n";

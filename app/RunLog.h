@@ -41,8 +41,9 @@ class TRunLog {
   void Open(const std::string& folder);
   bool IsOpen() const { return file_ != nullptr; }
 
-  // Appends "<date> <time> <step>: <text>". Bytes below 32 in the text are
-  // shown as '?', so that no reply can forge a line of its own.
+  // Appends "<date> <time> <step>: <text>", without the text's own line end.
+  // Other bytes below 32 in the text are shown as '?', so that no reply can
+  // forge a line of its own.
   void Line(const std::string& step, const std::string& text) noexcept;
 
  private:
