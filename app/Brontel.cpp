@@ -47,7 +47,60 @@ constexpr const char* kCurrentVersionLocal = "\\VersioneAttuale.Txt";
 constexpr const char* kLaunchPath = "\\Merindo_SQL_Dalvessa.exe";
 constexpr const char* kProductFolder = "/Merindo";
 
+// The text of the failure being handled (inside a catch block).
+std::string CurrentFailure() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "an unknown failure";
+  }
+}
+
+// What the log says of a setting that may be off.
+std::string Limit(std::int64_t value, const char* unit) {
+  return value ? IntToStr(value) + unit : std::string("off");
+}
+
 }  // namespace
+
+void TX_Brontel::Abandon(const std::string& step) {
+  std::string failure = CurrentFailure();
+  // The guards end a wait as a cancel does; say which ended it.
+  const std::string seconds = IntToStr(StallTimeOut / 1000) + " s";
+  if (FtpClient1->TimedOut) failure += " (stall guard: no reply for " + seconds + ")";
+  else if (FtpClient1->DataTimedOut())
+    failure += " (stall guard: less than " + IntToStr(MinRate ? MinRate : 1) + " bytes in " + seconds + ")";
+  Registro.Line("failed", step + ": " + failure);
+  TimerAvvia->SetEnabled(true);
+}
+
+void TX_Brontel::Receive(const std::string& remote, const std::string& local, std::optional<std::uint64_t> limit) {
+  const DWORD start = GetTickCount();
+  ReceiveFile(*FtpClient1, remote, local, limit);
+  const DWORD ms = GetTickCount() - start;
+  const std::int64_t bytes = FtpClient1->BytesCaptured();
+  Registro.Line("download", Format("%s, %lld bytes in %u.%03u s (%s)", remote.c_str(), static_cast<long long>(bytes),
+                                   ms / 1000, ms % 1000,
+                                   ms ? (IntToStr(bytes * 1000 / ms / 1024) + " KiB/s").c_str() : "at once"));
+}
+
+void TX_Brontel::OpenLog() {
+  Registro.Open(DirCorrente);
+  Registro.Line("start", Format("Merindo launcher %s in %s; %s mode, stall guard %s, rate guard %s, release key %s",
+                                LAUNCHER_VERSION, DirCorrente.c_str(), FtpClient1->Passive ? "passive" : "active",
+                                Limit(StallTimeOut / 1000, " s").c_str(),
+                                Limit(MinRate, " bytes").c_str(),
+                                ChiaveRilascio.empty() ? "none" : ChiaveRilascio.c_str()));
+  if (!Ripristino.empty()) Registro.Line("recover", Ripristino);
+  // The client's protocol lines: the commands it sends (the password
+  // replaced) and the replies it judges.
+  FtpClient1->ReportLevel = 1;
+  FtpClient1->OnStatus = [this](TComponent*, const std::string& text) {
+    Registro.Line("ftp", text.compare(0, 4, "PASS") == 0 ? std::string("PASS ****") : text);
+  };
+}
 
 void TX_Brontel::SetStatus(const std::string& text) { Help_Stato->Panels()->Items(0)->SetText(text); }
 
@@ -77,8 +130,9 @@ void TX_Brontel::FormCreate(TObject*) {
   // kept files go). When that fails the journal stays, and the launch will
   // not start a product whose files may be mixed.
   try {
-    TInstallation::FinishInterrupted(DirCorrente);
+    Ripristino = TInstallation::FinishInterrupted(DirCorrente);
   } catch (...) {
+    Ripristino = "an interrupted install could not be finished, the product will not be started: " + CurrentFailure();
   }
 
   // No window commands: no restore, minimise, maximise, size, move or close,
@@ -118,10 +172,11 @@ void TX_Brontel::TimerConnessioneTimer(TObject*) {
   // launcher, and the user, away from the product for ever.
   FtpClient1->TimeOut = StallTimeOut;
   FtpClient1->MinRate = MinRate;
+  Registro.Line("connect", FtpClient1->Host + " port " + IntToStr(FtpClient1->Port));
   try {
     FtpClient1->Connect();
   } catch (...) {
-    TimerAvvia->SetEnabled(true);
+    Abandon("connection");
   }
 }
 
@@ -142,29 +197,37 @@ void TX_Brontel::LetturaVersione() {
   try {
     if (FtpClient1->Connected) FtpClient1->ChangeDirectory(RadiceRemota);
   } catch (...) {
-    TimerAvvia->SetEnabled(true);
+    Abandon("CWD " + RadiceRemota);
     return;
   }
   try {
     if (FtpClient1->Connected) FtpClient1->ChangeDirectory("Merindo");
   } catch (...) {
-    TimerAvvia->SetEnabled(true);
+    Abandon("CWD Merindo");
     return;
   }
   try {
     if (FtpClient1->Connected) FtpClient1->SetTransferType(TypeLocal8);
-    if (FtpClient1->Connected)
-      ReceiveFile(*FtpClient1, RadiceRemota + kVersionRemote, DirCorrente + kVersionLocal, kMaxVersionFileBytes);
+    if (FtpClient1->Connected) Receive(RadiceRemota + kVersionRemote, DirCorrente + kVersionLocal, kMaxVersionFileBytes);
   } catch (...) {
-    TimerAvvia->SetEnabled(true);
+    Abandon("the version file");
     return;
   }
 
   // The comparison has no guard of its own: a file error leaves through
   // OnConnect, Connect closes the connection and the connect guard launches.
-  const std::string VersioneServer = ReadVersionFile(DirCorrente + kVersionLocal);
-  if (!FileExists(DirCorrente + kCurrentVersionLocal)) TFileStream(DirCorrente + kCurrentVersionLocal, TFileStream::Mode::Create);
-  const std::string VersioneLocale = ReadVersionFile(DirCorrente + kCurrentVersionLocal);
+  std::string VersioneServer, VersioneLocale;
+  try {
+    VersioneServer = ReadVersionFile(DirCorrente + kVersionLocal);
+    if (!FileExists(DirCorrente + kCurrentVersionLocal))
+      TFileStream(DirCorrente + kCurrentVersionLocal, TFileStream::Mode::Create);
+    VersioneLocale = ReadVersionFile(DirCorrente + kCurrentVersionLocal);
+  } catch (...) {
+    Registro.Line("failed", "the version files: " + CurrentFailure());
+    throw;
+  }
+  Registro.Line("version", "server \"" + VersioneServer + "\", installed \"" + VersioneLocale + "\": " +
+                               (VersioneServer != VersioneLocale ? "update" : "no update"));
 
   if (VersioneServer != VersioneLocale) {
     // Signed releases: the vendor's description is checked before any file
@@ -177,9 +240,12 @@ void TX_Brontel::LetturaVersione() {
         release.emplace(*FtpClient1, ChiaveRilascio, DirCorrente, RilascioMinimo);
         release->Fetch(RadiceRemota + kProductFolder, VersioneServer);
       } catch (...) {
-        TimerAvvia->SetEnabled(true);
+        Abandon("release refused");
         return;
       }
+      Registro.Line("release", Format("number %llu of version %s accepted",
+                                      static_cast<unsigned long long>(release->Description().Number),
+                                      release->Description().Version.c_str()));
     }
     TInstallation installation(DirCorrente, std::size(kFiles));
     Installazione = &installation;
@@ -195,13 +261,17 @@ void TX_Brontel::LetturaVersione() {
     for (int row = 0; row < 3; ++row) {
       if (!DownloadRow(row, RadiceRemota, versions[row], Aggiornato)) return;
     }
+    const std::size_t received = installation.ReceivedCount();
     try {
       if (release) release->Install(installation);
       else installation.Install();
     } catch (...) {
-      TimerAvvia->SetEnabled(true);
+      Abandon("install");
       return;
     }
+    if (received)
+      Registro.Line("install", IntToStr(static_cast<std::int64_t>(received)) + " files in place" +
+                                   (release ? ", release recorded" : ""));
   }
 
   X_Progressivo->SetPosition(0);
@@ -228,7 +298,7 @@ bool TX_Brontel::DownloadRow(int row, const std::string& remoteRoot, const std::
     updated = "S";
     SetRow(row, file.done, version);
   } catch (...) {
-    TimerAvvia->SetEnabled(true);
+    Abandon(std::string("download of ") + file.local);
     return false;
   }
   return true;
@@ -237,7 +307,7 @@ bool TX_Brontel::DownloadRow(int row, const std::string& remoteRoot, const std::
 void TX_Brontel::DownloadReplacing(const std::string& remote, const std::string& name) {
   const std::string partial = Installazione->Partial(name);
   if (Rilascio) Rilascio->Download(remote, partial);
-  else ReceiveFile(*FtpClient1, remote, partial);
+  else Receive(remote, partial);
   Installazione->Received(name);
 }
 
@@ -264,18 +334,27 @@ DWORD StartError(UINT_PTR result) {
 void TX_Brontel::TimerAvviaTimer(TObject*) {
   SetStatus(" Attendere Avvio Procedura .......");
   const std::string launchPath = DirCorrente + kLaunchPath;
-  if (FileExists(launchPath) && !TInstallation::Mixed(DirCorrente)) {
+  if (!FileExists(launchPath)) {
+    Registro.Line("launch", launchPath + " not found, nothing started");
+  } else if (TInstallation::Mixed(DirCorrente)) {
+    Registro.Line("launch", "not started: the journal of an install says its files may be mixed");
+  } else {
     const auto result =
         reinterpret_cast<UINT_PTR>(ShellExecuteA(Handle(), "Open", launchPath.c_str(), "", "", SW_HIDE));
     // A product that does not start is said before the window goes: else
     // the user sees it vanish and nothing come.
     if (result <= 32) {
+      const std::string reason = SysErrorMessage(StartError(result));
+      Registro.Line("launch", launchPath + " failed to start: " + reason);
       // The box's own message loop would run this handler again.
       TimerAvvia->SetEnabled(false);
-      const std::string text = "Impossibile avviare Merindo: " + SysErrorMessage(StartError(result));
+      const std::string text = "Impossibile avviare Merindo: " + reason;
       MessageBoxA(Handle(), text.c_str(), Application->Title().c_str(), MB_OK | MB_ICONHAND);
+    } else {
+      Registro.Line("launch", launchPath + " started");
     }
   }
+  Registro.Line("end", "the launcher ends");
   Application->Terminate();
 }
 
@@ -340,6 +419,7 @@ int LauncherMain(const TLauncherSettings& settings) {
     X_Brontel->ChiaveRilascio = settings.ReleaseKey;
     X_Brontel->RilascioMinimo = settings.ReleaseMin;
     X_Brontel->FtpClient1->Passive = settings.Passive;
+    if (settings.Log) X_Brontel->OpenLog();
     Application->Run();
   } catch (const std::exception& e) {
     Application->HandleException(nullptr, e);

@@ -17,6 +17,7 @@
 // icon animation and painting run meanwhile.
 #pragma once
 
+#include "app/RunLog.h"
 #include "classlib/Forms.h"
 
 #include <cstdint>
@@ -76,6 +77,16 @@ class TX_Brontel : public TForm {
   std::string ChiaveRilascio;
   // The lowest signed release number accepted (LAUNCHER_RELEASE_MIN).
   std::uint64_t RilascioMinimo = 0;
+  // What the run did, for the vendor's support (see app/RunLog.h): closed,
+  // and so silent, until OpenLog.
+  TRunLog Registro;
+
+  // Opens the run log in DirCorrente and writes the run's first lines: the
+  // launcher and its settings, and what FormCreate found of an interrupted
+  // install. From then on the run writes a line per step, FtpClient1's
+  // protocol lines among them (with ReportLevel 1; the password is never
+  // written).
+  void OpenLog();
 
   // ---- handlers, in declaration order
   // The version check and the downloads (run by FtpClient1Connect).
@@ -93,6 +104,11 @@ class TX_Brontel : public TForm {
 
  private:
   void LoadStoredSettings();
+  // Call inside a catch block: logs the failure being handled as the failed
+  // step's, and enables the launch.
+  void Abandon(const std::string& step);
+  // Receives remote into local (ReceiveFile) and logs its size, time and rate.
+  void Receive(const std::string& remote, const std::string& local, std::optional<std::uint64_t> limit = {});
   // Text of status panel 0.
   void SetStatus(const std::string& text);
   void SetRow(int row, const std::string& product, const std::string& version);
@@ -109,6 +125,8 @@ class TX_Brontel : public TForm {
   // LetturaVersione downloads one.
   TInstallation* Installazione = nullptr;
   TSignedUpdate* Rilascio = nullptr;
+  // What FormCreate did about an install an earlier run left, for the log.
+  std::string Ripristino;
 };
 
 // The bar position for a received block: received x 100 / total, truncated
@@ -126,12 +144,14 @@ struct TLauncherSettings {
   std::string ReleaseKey;          // LAUNCHER_RELEASE_KEY, empty for none
   std::uint64_t ReleaseMin = 0;    // LAUNCHER_RELEASE_MIN
   bool Passive = false;            // LAUNCHER_FTP_PASSIVE: data connections opened by PASV
+  bool Log = false;                // LAUNCHER_LOG: the run log (see TX_Brontel::OpenLog)
 };
 
 // The program entry: ends at once (exit code 0, nothing touched) when
 // another launcher runs in the current directory, after bringing that one's
 // window to the front on Windows; otherwise initialises the application,
 // creates the window with the settings (see TX_Brontel::StallTimeOut,
-// MinRate, ChiaveRilascio, RilascioMinimo, and FtpClient1's Passive), runs the
-// message loop until the run ends, frees the window. Returns the exit code.
+// MinRate, ChiaveRilascio, RilascioMinimo, FtpClient1's Passive, and the run
+// log when it is on), runs the message loop until the run ends, frees the
+// window. Returns the exit code.
 int LauncherMain(const TLauncherSettings& settings);

@@ -164,11 +164,13 @@ void TInstallation::Install(const std::function<void()>& completing) {
   }
 }
 
-void TInstallation::FinishInterrupted(const std::string& directory) {
+std::string TInstallation::FinishInterrupted(const std::string& directory) {
   const std::string path = JournalPath(directory);
+  std::string done;
   // A journal that never went in place: no file was touched after it, and
   // what it names was received for nothing.
   if (FileExists(path + kPartialSuffix)) {
+    done = "an install that had not begun: its received files removed";
     try {
       for (const TJournalEntry& file : ReadJournal(path + kPartialSuffix).Files)
         DeleteFile(directory + "\\" + file.Name + kPartialSuffix);
@@ -178,8 +180,10 @@ void TInstallation::FinishInterrupted(const std::string& directory) {
     }
     DeleteFile(path + kPartialSuffix);
   }
-  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return done;
   const TJournal journal = ReadJournal(path);
+  done = journal.Installed ? "an install that was complete: its kept files removed"
+                           : "an interrupted install rolled back";
   std::string failed;
   for (auto file = journal.Files.rbegin(); file != journal.Files.rend(); ++file) {
     const std::string installed = directory + "\\" + file->Name;
@@ -191,17 +195,23 @@ void TInstallation::FinishInterrupted(const std::string& directory) {
       // A kept file is the installed one: it goes back over whatever took its
       // name. Once put back its kept name is gone, unless that was a second
       // name of the same file (Linux), which goes now.
-      if (FileExists(kept) && !RestoreFile(kept, installed))
-        failed += " Cannot put \"" + installed + "\" back. " + Reason();
-      else if (FileExists(kept))
-        DeleteFile(kept);
-    } else if (FileExists(installed) && !DeleteFile(installed)) {
-      failed += " Cannot remove \"" + installed + "\". " + Reason();
+      if (FileExists(kept)) {
+        if (!RestoreFile(kept, installed)) {
+          failed += " Cannot put \"" + installed + "\" back. " + Reason();
+        } else {
+          if (FileExists(kept)) DeleteFile(kept);
+          done += ", " + file->Name + " put back";
+        }
+      }
+    } else if (FileExists(installed)) {
+      if (!DeleteFile(installed)) failed += " Cannot remove \"" + installed + "\". " + Reason();
+      else done += ", " + file->Name + " removed";
     }
     DeleteFile(installed + kPartialSuffix);
   }
   if (failed.empty() && !DeleteFile(path)) failed = " Cannot remove \"" + path + "\". " + Reason();
   if (!failed.empty()) throw EInstallError("The install could not be finished." + failed);
+  return done;
 }
 
 bool TInstallation::Mixed(const std::string& directory) {

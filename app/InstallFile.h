@@ -102,9 +102,11 @@ class TInstallation {
   void Install(const std::function<void()>& completing = nullptr);
 
   // Finishes the install whose journal an earlier run left in directory: see
-  // above. Nothing when there is none. Raises EInstallError when the journal
-  // cannot be read or a file cannot be put back; the journal then stays.
-  static void FinishInterrupted(const std::string& directory);
+  // above. Nothing when there is none. Returns what it did, in a few words
+  // for the run log ("" when there was nothing to finish). Raises
+  // EInstallError when the journal cannot be read or a file cannot be put
+  // back; the journal then stays.
+  static std::string FinishInterrupted(const std::string& directory);
   // Whether directory holds a journal that does not say every file is in
   // place (or that cannot be read): the installed files may be mixed.
   static bool Mixed(const std::string& directory);

@@ -60,6 +60,8 @@ class TSignedUpdate {
   // every file of the release arrived, what TInstallation::Install raises
   // otherwise.
   void Install(TInstallation& installation);
+  // The description Fetch accepted.
+  const TReleaseDescription& Description() const { return *release_; }
 
   // The record in folder: none when there is no record. Raises EReleaseError
   // when the record cannot be read, is malformed or is not a file.

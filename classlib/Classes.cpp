@@ -262,6 +262,13 @@ TFileStream::TFileStream(const std::string& fileName, Mode mode) : fileName_(fil
         throw EFCreateError(Format("Cannot create file \"%s\". %s", fileName.c_str(),
                                    SysErrorMessage(GetLastError()).c_str()));
       break;
+    case Mode::Append:
+      h = CreateFileA(fileName.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h == INVALID_HANDLE_VALUE)
+        throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName.c_str(),
+                                 SysErrorMessage(GetLastError()).c_str()));
+      break;
     case Mode::OpenRead:
     case Mode::OpenWrite:
       h = CreateFileA(fileName.c_str(), mode == Mode::OpenRead ? GENERIC_READ : GENERIC_WRITE,

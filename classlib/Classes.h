@@ -261,6 +261,7 @@ class TFileStream : public TObject {
     OpenRead,    // an existing file, for reading
     OpenWrite,   // an existing file, for writing
     CreatePrivate,  // a new file, for writing, that only its owner may open; fails when the name exists
+    Append,      // an existing file or a new one, each write at its end; others may read, write, rename it
   };
   // Raises EFCreateError 'Cannot create file "<name>". <system text>' or
   // EFOpenError 'Cannot open file "<name>". <system text>'.

@@ -388,6 +388,17 @@ int WINAPI GetLocaleInfoW(LCID locale, LCTYPE type, WCHAR* data, int size);
 
 void WINAPI Sleep(DWORD ms);
 DWORD WINAPI GetTickCount();
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+};
+void WINAPI GetLocalTime(SYSTEMTIME* time);
 int WINAPI MulDiv(int number, int numerator, int denominator);
 DWORD WINAPI GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer);
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR path);
@@ -403,6 +414,9 @@ constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;
 constexpr DWORD FILE_SHARE_READ = 0x00000001;
 constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
+constexpr DWORD FILE_SHARE_DELETE = 0x00000004;
+// Writes go to the end of the file, whatever others wrote meanwhile.
+constexpr DWORD FILE_APPEND_DATA = 0x00000004;
 constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;

@@ -126,6 +126,8 @@ class TFtpClient : public TTcpSocket {
   std::int32_t BytesSent() const;
   // BytesRecvd in 64 bits: it goes on counting past 2 GiB.
   std::int64_t BytesCaptured() const;
+  // Whether a wait of the data connection ended by its time-out.
+  bool DataTimedOut() const;
 
   // The kind of a command text: first word (before the first blank) CWD, DELE,
   // MKD or RMD; the whole text PWD; any other command. Case-sensitive.
@@ -185,5 +187,6 @@ class TFtpClient : public TTcpSocket {
   std::recursive_mutex lock_;
   std::int32_t lastBytesRecvd_ = 0;
   std::int64_t lastBytesCaptured_ = 0;
+  bool lastDataTimedOut_ = false;
   std::int32_t lastBytesSent_ = 0;
 };

@@ -66,6 +66,8 @@ std::int64_t TFtpClient::BytesCaptured() const {
   return DataConnection ? DataConnection->BytesCaptured : lastBytesCaptured_;
 }
 
+bool TFtpClient::DataTimedOut() const { return DataConnection ? DataConnection->TimedOut : lastDataTimedOut_; }
+
 bool TFtpClient::ReplyFailure(const std::string& line) {
   if (!OnFailure.Assigned()) throw FTPException(line);
   bool handled = false;
@@ -85,6 +87,7 @@ void TFtpClient::Download(const std::string& remoteFile, const std::string& loca
       if (DataConnection) {
         lastBytesRecvd_ = DataConnection->BytesRecvd;
         lastBytesCaptured_ = DataConnection->BytesCaptured;
+        lastDataTimedOut_ = DataConnection->TimedOut;
         lastBytesSent_ = DataConnection->BytesSent;
         delete DataConnection;
         DataConnection = nullptr;

@@ -28,6 +28,7 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, SECURITY_ATTRIBUTES*
   os::FileAccess mode = os::FileAccess::Read;
   if ((access & GENERIC_READ) && (access & GENERIC_WRITE)) mode = os::FileAccess::ReadWrite;
   else if (access & GENERIC_WRITE) mode = os::FileAccess::Write;
+  else if (access & FILE_APPEND_DATA) mode = os::FileAccess::Append;
   os::FileCreation how;
   switch (creation) {
     case CREATE_NEW: how = os::FileCreation::CreateNew; break;

@@ -26,6 +26,13 @@ void WINAPI Sleep(DWORD ms) { os::sleepMs(ms); }
 
 DWORD WINAPI GetTickCount() { return static_cast<DWORD>(os::monotonicMs()); }
 
+void WINAPI GetLocalTime(SYSTEMTIME* time) {
+  const os::LocalTime now = os::localTime();
+  *time = {static_cast<WORD>(now.year),   static_cast<WORD>(now.month),  static_cast<WORD>(now.dayOfWeek),
+           static_cast<WORD>(now.day),    static_cast<WORD>(now.hour),   static_cast<WORD>(now.minute),
+           static_cast<WORD>(now.second), static_cast<WORD>(now.millisecond)};
+}
+
 int WINAPI MulDiv(int number, int numerator, int denominator) {
   if (denominator == 0) return -1;
   const std::int64_t product = static_cast<std::int64_t>(number) * numerator;

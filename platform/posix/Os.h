@@ -14,6 +14,12 @@ namespace os {
 
 // Milliseconds of a monotonic clock.
 std::int64_t monotonicMs();
+// The local wall-clock time: year, month (1-12), day of week (0 Sunday), day,
+// hour, minute, second, millisecond.
+struct LocalTime {
+  int year, month, dayOfWeek, day, hour, minute, second, millisecond;
+};
+LocalTime localTime();
 void sleepMs(unsigned ms);
 
 // Readiness bits of a poll item (mapped to poll(2) flags inside).
@@ -77,7 +83,7 @@ bool setCurrentDirectory(const std::string& path);
 // that match nothing are kept as written, so a new file gets the given name.
 std::string resolvePath(const std::string& windowsPath);
 
-enum class FileAccess { Read, Write, ReadWrite };
+enum class FileAccess { Read, Write, ReadWrite, Append };
 enum class FileCreation { CreateNew, CreateAlways, OpenExisting, OpenAlways, TruncateExisting };
 // A descriptor, or -1 with errno set. Only regular files open: folders are
 // refused with EISDIR, pipes, sockets and devices with EACCES, at once. A

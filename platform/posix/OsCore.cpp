@@ -19,6 +19,15 @@ std::int64_t monotonicMs() {
   return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+LocalTime localTime() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  tm parts{};
+  localtime_r(&ts.tv_sec, &parts);
+  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_wday, parts.tm_mday,
+          parts.tm_hour,        parts.tm_min,     parts.tm_sec,  static_cast<int>(ts.tv_nsec / 1000000)};
+}
+
 void sleepMs(unsigned ms) {
   timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
   while (nanosleep(&ts, &ts) == -1 && errno == EINTR) {

@@ -84,6 +84,7 @@ int openFile(const std::string& path, FileAccess access, FileCreation creation, 
     case FileAccess::Read: flags |= O_RDONLY; break;
     case FileAccess::Write: flags |= O_WRONLY; break;
     case FileAccess::ReadWrite: flags |= O_RDWR; break;
+    case FileAccess::Append: flags |= O_WRONLY | O_APPEND; break;
   }
   switch (creation) {
     case FileCreation::CreateNew: flags |= O_CREAT | O_EXCL; break;

@@ -28,6 +28,7 @@ launcher_test(app_tests
     BrontelLayoutTest.cpp
     BrontelTest.cpp
     InstallFileTest.cpp
+    RunLogTest.cpp
     VersionFileTest.cpp
   DEPENDS app testsupport_ftp
   EMULATOR /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/support/in_netns.py --host ${LAUNCHER_PROFILE_B_HOST}

@@ -10,7 +10,10 @@ working folder that holds an installed product, and checks the outcome:
   replaced all three with complete new files, and no temporary download
   file, kept file or install journal is left behind;
 - exactly the expected product was started (the platform's trace names the
-  start; the product itself writes a marker file outside the working folder).
+  start; the product itself writes a marker file outside the working folder);
+- the run log says what support needs: how the run failed, in the words of
+  the reply or error that ended it, whether the product started, and never
+  the password.
 
 Where the launcher waits (a silent server, a data connection that never
 opens), the test checks that it keeps painting and answering while it waits,
@@ -31,6 +34,7 @@ build's runner; see test_windows_launcher.WineLaunch).
 """
 
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -43,8 +47,8 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 import pngread  # noqa: E402
 from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer  # noqa: E402
-from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, PASSIVE_BINARY, PASSWORD, PRODUCT, ROOT,  # noqa: E402
-                         STALL_BINARY, STALL_MS, USER, timer_ticks)
+from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, LOG_FILE, PASSIVE_BINARY, PASSWORD, PRODUCT,  # noqa: E402
+                         ROOT, STALL_BINARY, STALL_MS, USER, log_lines, timer_ticks)
 from test_durable_install import STRACE, assert_put_in_place_durably, parse_calls  # noqa: E402
 from winerun import WINE_RUN  # noqa: E402
 
@@ -72,6 +76,8 @@ LOCAL_VERSION = b"1.0\r\n"
 # window painted and the message loop answering.
 CAPTURES = bool(BINARY) and os.path.exists(BINARY) and b"WIN32_PLATFORM_CAPTURE_DIR" in Path(BINARY).read_bytes()
 
+KEPT_LOG = b"2026-01-01 00:00:00.000 start: an earlier run\r\n"
+
 SANITIZER_WORDS = ("AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSanitizer", "runtime error:")
 
 
@@ -84,6 +90,7 @@ class Launch:
         self.installed = dict(INSTALLED, **{PRODUCT: self.product(b"installed")})
         self.served = self.default_served = dict(SERVED, **{PRODUCT: self.product(b"served", 200000)})
         self.traced = False
+        self.logged_before = 0  # lines of the run log before the run
         self.tmp = Path(tempfile.mkdtemp(prefix="launcher-faults."))
         self.work = self.tmp / "work"
         self.site = self.tmp / "site"
@@ -136,6 +143,7 @@ class Launch:
         return list(wrapper) + [self.binary]
 
     def run(self, ns, wrapper=(), timeout=120):
+        self.logged_before = len(log_lines(self.work))
         result = ns.run(self.command(wrapper), cwd=str(self.work), timeout=timeout, env=self.environment())
         self.test.assertFalse(result.timed_out, "the launcher did not end")
         self.test.assertEqual(result.returncode, 0, result.stderr[-3000:])
@@ -232,6 +240,21 @@ class Launch:
         self.test.assertEqual(leftovers, [], "temporary files left behind")
         self.test.assertEqual(len(self.starts()), 1 if started else 0, self.starts())
         self.test.assertEqual(self.started(), started)
+        if (self.work / LOG_FILE).exists():
+            self.test.assertNotIn(PASSWORD.encode(), (self.work / LOG_FILE).read_bytes())
+
+    def assert_logged(self, failure=None):
+        """What the run added to the log, where it could write it, ends with
+        the product's start and the launcher's end, and names the failure
+        that ended the run (a regular expression matching a "failed: "
+        line)."""
+        log = log_lines(self.work)[self.logged_before:]
+        if not log:
+            return
+        self.test.assertEqual(log[-1], "end: the launcher ends")
+        self.test.assertRegex(log[-2], "^launch: .* started$" if self.starts() else "^launch: ")
+        if failure:
+            self.test.assertTrue(any(re.match("failed: " + failure, line) for line in log), "\n".join(log))
 
 
 @unittest.skipUnless(BINARY and os.path.exists(BINARY), "LAUNCHER_BINARY not built")
@@ -240,9 +263,10 @@ class FaultCase(unittest.TestCase):
     run_timeout = 120  # seconds a run may take before it counts as hanging
 
     def scenario(self, rules=(), new=(), started="installed", served=None, prepare=None, installed=None,
-                 wrapper=()):
+                 wrapper=(), logged=None):
         """Installs, serves, plays `rules` on port 21, runs the launcher to its end and checks the outcome.
-        `prepare` runs on the empty working folder, `installed` once the product is in it."""
+        `prepare` runs on the empty working folder, `installed` once the product is in it; `logged` is
+        what the log says of the failure (see Launch.assert_logged)."""
         launch = system_launch()(self, self.binary)
         if prepare:
             prepare(launch)
@@ -256,6 +280,8 @@ class FaultCase(unittest.TestCase):
             launch.run(ns, wrapper, timeout=self.run_timeout)
             self.commands = server.commands()
         launch.assert_installed(new, started)
+        launch.assert_logged(logged)
+        self.launch = launch
         return launch
 
     def scenarios(self, table):
@@ -283,10 +309,12 @@ class LoginFaults(FaultCase):
                 "Connection: close\r\n\r\n<html></html>")
         self.scenarios([
             ("421 greeting", dict(rules=[{"on": "greeting", "reply": "421 Too many users, try later.",
-                                          "close": True}])),
+                                          "close": True}], logged=r"connection: 421 Too many users, try later\.$")),
             ("an HTTP reply instead of a greeting", dict(rules=[{"on": "greeting", "raw": http, "close": True}])),
-            ("530 to USER", dict(rules=[{"on": "USER", "reply": "530 Not logged in."}])),
-            ("530 to PASS", dict(rules=[{"on": "PASS", "reply": "530 Login incorrect."}])),
+            ("530 to USER", dict(rules=[{"on": "USER", "reply": "530 Not logged in."}],
+                                 logged=r"connection: 530 Not logged in\.$")),
+            ("530 to PASS", dict(rules=[{"on": "PASS", "reply": "530 Login incorrect."}],
+                                 logged=r"connection: 530 Login incorrect\.$")),
             ("a greeting line of more than 64 KiB", dict(rules=[{"on": "greeting", "raw": [["x", 70000]]}])),
         ])
 
@@ -303,19 +331,26 @@ class LoginFaults(FaultCase):
 class CommandFaults(FaultCase):
     def test_refused_commands_start_the_installed_product(self):
         self.scenarios([
-            ("550 to CWD of the root", dict(rules=[{"on": "CWD", "arg": "/" + ROOT, "reply": "550 No such folder."}])),
-            ("550 to CWD Merindo", dict(rules=[{"on": "CWD", "arg": "Merindo", "reply": "550 No such folder."}])),
-            ("504 to the first TYPE", dict(rules=[{"on": "TYPE", "reply": "504 Type not implemented."}])),
-            ("504 to the product's TYPE", dict(rules=[{"on": "TYPE", "nth": 2, "reply": "504 Type not implemented."}])),
-            ("500 to PORT", dict(rules=[{"on": "PORT", "reply": "500 PORT not understood."}])),
+            ("550 to CWD of the root", dict(rules=[{"on": "CWD", "arg": "/" + ROOT, "reply": "550 No such folder."}],
+                                            logged="CWD /%s: 550 No such folder" % ROOT)),
+            ("550 to CWD Merindo", dict(rules=[{"on": "CWD", "arg": "Merindo", "reply": "550 No such folder."}],
+                                        logged="CWD Merindo: 550 No such folder")),
+            ("504 to the first TYPE", dict(rules=[{"on": "TYPE", "reply": "504 Type not implemented."}],
+                                           logged="the version file: 504 Type not implemented")),
+            ("504 to the product's TYPE", dict(rules=[{"on": "TYPE", "nth": 2, "reply": "504 Type not implemented."}],
+                                               logged="download of %s: 504 Type not implemented" % PRODUCT)),
+            ("500 to PORT", dict(rules=[{"on": "PORT", "reply": "500 PORT not understood."}],
+                                 logged="the version file: 500 PORT not understood")),
         ])
 
     def test_a_refused_retr_installs_nothing(self):
         self.scenarios([
             ("550 to RETR of the version file", dict(rules=[{"on": "RETR", "arg": retr("Versione.Txt"),
-                                                             "reply": "550 No such file."}])),
+                                                             "reply": "550 No such file."}],
+                                                     logged="the version file: 550 No such file")),
             ("550 to RETR of the product", dict(rules=[{"on": "RETR", "arg": retr(PRODUCT),
-                                                        "reply": "550 No such file."}])),
+                                                        "reply": "550 No such file."}],
+                                                logged="download of %s: 550 No such file" % PRODUCT)),
             ("550 to RETR of the companion", dict(rules=[{"on": "RETR", "arg": retr(COMPANION),
                                                           "reply": "550 No such file."}])),
             ("550 to RETR of the library", dict(rules=[{"on": "RETR", "arg": retr(LIBRARY),
@@ -341,15 +376,19 @@ class TransferFaults(FaultCase):
     def test_a_broken_transfer_never_replaces_an_installed_file(self):
         self.scenarios([
             ("the data connection dropped half-way", dict(rules=[{"on": "RETR", "arg": retr(PRODUCT),
-                                                                  "drop_after": 100000}])),
+                                                                  "drop_after": 100000}],
+                                                          logged="download of %s: Transfer of %s incomplete: 100000 "
+                                                                 "of \\d+ bytes received" % (PRODUCT, retr(PRODUCT)))),
             ("426 after the data", dict(rules=[{"on": "RETR", "arg": retr(COMPANION),
-                                                "final": "426 Connection closed; transfer aborted."}])),
+                                                "final": "426 Connection closed; transfer aborted."}],
+                                        logged="download of %s: 426 Connection closed" % COMPANION)),
             ("the control connection closed during a transfer", dict(
                 rules=[{"on": "RETR", "arg": retr(LIBRARY), "control_close_after": 20000}])),
             # The library's step is skipped (no connection): two files alone
             # would be a mixed install.
             ("the server gone between two files", dict(rules=[{"on": "RETR", "arg": retr(COMPANION),
-                                                               "close": True}])),
+                                                               "close": True}],
+                                                       logged="install: Only 2 of the 3 files")),
             ("the server gone at a file's RETR", dict(rules=[{"on": "PORT", "nth": 4, "data": "never"},
                                                             {"on": "RETR", "arg": retr(LIBRARY), "reply": [],
                                                              "close": True}])),
@@ -360,7 +399,8 @@ class LocalFaults(FaultCase):
     def test_a_disk_that_fills_during_the_product_download(self):
         # 1 MiB of room: the installed files fit, the 3 MiB product does not.
         big = dict(SERVED, **{PRODUCT: product(b"served", 3 << 20)})
-        self.scenario(served=big, prepare=lambda launch: launch.mount("-t", "tmpfs", "-o", "size=1m", "faults"))
+        self.scenario(served=big, prepare=lambda launch: launch.mount("-t", "tmpfs", "-o", "size=1m", "faults"),
+                      logged="download of %s: " % PRODUCT)
         self.assertIn("RETR " + retr(PRODUCT), self.commands)
         self.assertNotIn("RETR " + retr(COMPANION), self.commands)
 
@@ -393,9 +433,20 @@ class LocalFaults(FaultCase):
             launch.run(ns, wrapper=["setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"])
             commands = server.commands()
         launch.assert_installed()
+        launch.assert_logged('the version files: Cannot open file ".*VersioneAttuale.Txt"')
         # The failed check ends the login: nothing after it but the logout.
         self.assertEqual(commands[-2:], ["RETR " + retr("Versione.Txt"), "QUIT"])
 
+
+    def test_a_log_that_cannot_be_written_changes_nothing_of_the_run(self):
+        # Read-only to a process without the capabilities that let root pass
+        # the permission bits.
+        def read_only_log(launch):
+            (launch.work / LOG_FILE).write_bytes(KEPT_LOG)
+            os.chmod(launch.work / LOG_FILE, 0o444)
+        self.scenario(installed=read_only_log, new=ALL_NEW, started="served",
+                      wrapper=["setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"])
+        self.assertEqual(self.launch.work.joinpath(LOG_FILE).read_bytes(), KEPT_LOG)
 
     def test_no_file_in_place_of_the_local_version_file(self):
         def replace(make):
@@ -555,15 +606,20 @@ class StallGuard(FaultCase):
         gate = tempfile.mkdtemp(prefix="launcher-stall.")
         self.addCleanup(shutil.rmtree, gate, True)
         never = os.path.join(gate, "never")  # the held transfer is never released
-        for name, rules in (
-                ("a silent server", [{"on": "greeting", "mute": True}]),
-                ("a data connection that never opens", [{"on": "PORT", "data": "never"}]),
+        seconds = STALL_MS // 1000
+        data_guard = r".*\(stall guard: less than 1024 bytes in %d s\)$" % seconds
+        for name, rules, logged in (
+                ("a silent server", [{"on": "greeting", "mute": True}],
+                 r"connection: .*\(stall guard: no reply for %d s\)$" % seconds),
+                ("a data connection that never opens", [{"on": "PORT", "data": "never"}],
+                 "the version file: " + data_guard),
                 ("a transfer that stops half-way", [{"on": "RETR", "arg": retr(PRODUCT), "hold_after": 100000,
-                                                      "hold_until": never}]),
+                                                      "hold_until": never}], "download of %s: " % PRODUCT + data_guard),
                 # 300 bytes in each guard time, below the 1024 it asks for.
-                ("a trickle", [{"on": "RETR", "arg": retr(PRODUCT), "pace": 100}])):
+                ("a trickle", [{"on": "RETR", "arg": retr(PRODUCT), "pace": 100}],
+                 "download of %s: " % PRODUCT + data_guard)):
             with self.subTest(name):
-                timeline = self.scenario(rules=rules).timeline()
+                timeline = self.scenario(rules=rules, logged=logged).timeline()
                 # One wait, ended once, after the whole guard time: no second
                 # wait (no QUIT after a silent login) before the launch.
                 ticks = self.guard_ticks(timeline)

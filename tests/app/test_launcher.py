@@ -10,6 +10,7 @@ the binary and the profile in the environment:
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -20,7 +21,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer  # noqa: E402
-from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, LOCK_FILE, PASSWORD, PRODUCT, ROOT, USER,  # noqa: E402
+from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, LOCK_FILE, LOG_FILE, OLD_LOG_FILE, PASSWORD,  # noqa: E402
+                         PRODUCT, ROOT, USER, log_lines,
                          timer_ticks)
 
 
@@ -98,6 +100,39 @@ class LauncherRun:
         return [l for l in self.trace_lines() if l.startswith("beep ")]
 
 
+def fill_log(work):
+    """A run log in work just past its bound (256 KiB), and an older one
+    beside it; returns the log's bytes."""
+    line = b"2026-01-01 00:00:00.000 start: an earlier run\r\n"
+    earlier = line * (256 * 1024 // len(line) + 1)
+    (work / LOG_FILE).write_bytes(earlier)
+    (work / OLD_LOG_FILE).write_bytes(b"the oldest log\r\n")
+    return earlier
+
+
+def assert_update_logged(test, work, folder, earlier, product_size):
+    """The log of an update run in work (the launcher's folder, named folder
+    as the launcher names it), which began with the log of fill_log: this
+    run's lines begin a new log, the old one replaced the older; what support
+    reads of the run is there, and never the password."""
+    test.assertTrue((work / OLD_LOG_FILE).read_bytes().startswith(earlier))
+    log = log_lines(work)
+    test.assertEqual(log[0], "start: Merindo launcher 1.0 in %s; active mode, stall guard 60 s, rate guard 1024 "
+                             "bytes, release key none" % folder)
+    test.assertEqual(log[1], "connect: %s port 21" % HOST)
+    test.assertIn("ftp: PASS ****", log)
+    test.assertIn('version: server "2.0", installed "1.0": update', log)
+    remote = "/" + ROOT + "/Merindo/"
+    for name, size in (("Versione.Txt", 10), (PRODUCT, product_size), (COMPANION, len(COMPANION_BYTES)),
+                       (LIBRARY, len(LIBRARY_BYTES))):
+        test.assertTrue(any(re.fullmatch(r"download: %s, %d bytes in \d+\.\d{3} s \((\d+ KiB/s|at once)\)"
+                                         % (re.escape(remote + name), size), line) for line in log), (name, log))
+    test.assertEqual(log[-3:], ["install: 3 files in place", "launch: %s\\Merindo_SQL_Dalvessa.exe started" % folder,
+                                "end: the launcher ends"])
+    for name in (LOG_FILE, OLD_LOG_FILE):
+        test.assertNotIn(PASSWORD.encode(), (work / name).read_bytes())
+
+
 class ServedRunTestCase(unittest.TestCase):
     """A test with a run of Run (its folders and served site) in self.r and
     the scripted server on port 21 serving that site."""
@@ -123,6 +158,7 @@ class LauncherEndToEnd(ServedRunTestCase):
     def test_update_downloads_three_files_and_starts_the_new_product(self):
         self.r.serve_release()
         self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
+        earlier = fill_log(self.r.work)
         with NetNamespace(hosts=[HOST]) as ns, self.scripted(ns) as server:
             self.r.run(ns)
             commands = server.commands()
@@ -143,7 +179,8 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.assertIn(" show=0 dir=%s " % self.r.work, starts[0])
         self.assertEqual(sorted(p.name for p in self.r.work.iterdir()),
                          sorted([PRODUCT, COMPANION, LIBRARY, "Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE,
-                                 "product-started.txt"]))  # no temporary file left
+                                 LOG_FILE, OLD_LOG_FILE, "product-started.txt"]))  # no temporary file left
+        assert_update_logged(self, self.r.work, str(self.r.work), earlier, len(SERVED_PRODUCT))
 
     def test_same_version_downloads_nothing_and_starts_the_installed_product(self):
         self.r.serve_release(b"2.0\r\n")
@@ -155,6 +192,7 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.assertEqual(commands[-1], "RETR /" + ROOT + "/Merindo/Versione.Txt")
         self.assert_installed_product_started()
         self.assertEqual(self.r.beeps(), [])
+        self.assertIn('version: server "2.0", installed "2.0": no update', log_lines(self.r.work))
 
     def test_a_missing_local_version_file_is_created_empty_and_the_files_come(self):
         self.r.serve_release()
@@ -202,7 +240,8 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.assert_installed_product_started()
         self.assertFalse((self.r.work / COMPANION).exists())  # the run stops at the failed file
         self.assertEqual(sorted(p.name for p in self.r.work.iterdir()),
-                         sorted([PRODUCT, "Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE, "product-started.txt"]))
+                         sorted([PRODUCT, "Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE, LOG_FILE,
+                                 "product-started.txt"]))
 
     def test_no_product_anywhere_starts_nothing_and_the_launcher_ends(self):
         self.r.local("VersioneAttuale.Txt", b"1.0\r\n")

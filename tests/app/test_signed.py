@@ -30,7 +30,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
-from launcherenv import BINARY, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER, COMPANION  # noqa: E402
+from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER, log_lines  # noqa: E402
 from test_faults import ALL_NEW, SERVED, retr, system_launch  # noqa: E402
 from winerun import WINE_RUN, run_program, windows_arguments  # noqa: E402
 
@@ -128,6 +128,9 @@ class SignedReleases(unittest.TestCase):
         launch.assert_installed(new=ALL_NEW, started="served")
         self.assertEqual(launch.record(), launch.recorded())
         self.assertFalse((launch.work / DESCRIPTION).exists() or (launch.work / SIGNATURE).exists())
+        log = log_lines(launch.work)
+        self.assertIn("release: number %d of version 2.0 accepted" % NUMBER, log)
+        self.assertIn("install: 3 files in place, release recorded", log)
 
     def test_the_files_and_then_the_record_are_put_in_place_durably(self):
         launch = SignedLaunch(self, SIGNED_BINARY)
@@ -161,18 +164,25 @@ class SignedReleases(unittest.TestCase):
     def refused(self, stops_after, record=None, **kwargs):
         """Runs a case the launcher must refuse: nothing installed, the record
         as it was, the installed product started, the run ended after the RETR
-        of `stops_after`."""
+        of `stops_after`, and the reason in the log (`logged`, see
+        Launch.assert_logged)."""
+        logged = kwargs.pop("logged")
         launch, commands = self.launch(record=record, **kwargs)
         launch.assert_installed()
+        launch.assert_logged(logged)
         self.assertEqual(launch.record(), record)
         fetched = ["Versione.Txt", DESCRIPTION, SIGNATURE, PRODUCT, COMPANION, LIBRARY]
         self.assertEqual(commands, wire(*fetched[:fetched.index(stops_after) + 1]))
 
     def test_a_tampered_file_is_discarded_and_nothing_is_installed(self):
         with self.subTest("one byte changed in the library"):
-            self.refused(LIBRARY, publish=lambda launch: launch.alter(LIBRARY, flip_last_byte))
+            self.refused(LIBRARY, publish=lambda launch: launch.alter(LIBRARY, flip_last_byte),
+                         logged="download of %s: %s's SHA-256 is not the one of the release description" % (
+                             LIBRARY, LIBRARY))
         with self.subTest("a shorter product"):
-            self.refused(PRODUCT, publish=lambda launch: launch.alter(PRODUCT, lambda data: data[:-1]))
+            self.refused(PRODUCT, publish=lambda launch: launch.alter(PRODUCT, lambda data: data[:-1]),
+                         logged=r"download of %s: %s has (\d+) bytes, the release description says (?!\1)\d+$" % (
+                             PRODUCT, PRODUCT))
         with self.subTest("a larger companion"), tempfile.TemporaryDirectory() as scratch:
             # 1 MiB more than described, of which the server sends 256 KiB and
             # then waits until the test ends: a launcher that read past the
@@ -181,7 +191,9 @@ class SignedReleases(unittest.TestCase):
             held = [{"on": "RETR", "arg": retr(COMPANION), "hold_after": described + (256 << 10),
                      "hold_until": os.path.join(scratch, "never")}]
             self.refused(COMPANION, rules=held, timeout=30,
-                         publish=lambda launch: launch.alter(COMPANION, lambda data: data + b"\0" * (1 << 20)))
+                         publish=lambda launch: launch.alter(COMPANION, lambda data: data + b"\0" * (1 << 20)),
+                         logged="download of %s: %s has more than %d bytes" % (COMPANION, retr(COMPANION),
+                                                                              described))
 
     def test_a_release_that_fails_its_description_is_refused_before_any_file(self):
         def other_key(launch):
@@ -194,16 +206,25 @@ class SignedReleases(unittest.TestCase):
             launch.sign(force=True)  # the same number again
             (launch.folder / "Versione.Txt").write_bytes(b"1.0\r\n2.0\r\n")
 
+        invalid = "release refused: The release description's signature is not valid for this key$"
         cases = [
             ("a changed description", dict(publish=lambda launch: launch.alter(
-                DESCRIPTION, lambda data: data.replace(b"number %d" % NUMBER, b"number %d" % (NUMBER + 1))))),
-            ("a signature by another key", dict(publish=other_key)),
-            ("a description for another version", dict(publish=other_version)),
-            ("a replayed older release", dict(record=b"%d\n" % (NUMBER + 1))),
+                DESCRIPTION, lambda data: data.replace(b"number %d" % NUMBER, b"number %d" % (NUMBER + 1))),
+                logged=invalid)),
+            ("a signature by another key", dict(publish=other_key, logged=invalid)),
+            ("a description for another version", dict(publish=other_version, logged=(
+                'release refused: The release description is for version "3.0", the server\'s version file says '
+                '"2.0"$'))),
+            ("a replayed older release", dict(record=b"%d\n" % (NUMBER + 1), logged=(
+                "release refused: Release %d is older than release %d, which is installed$" % (NUMBER, NUMBER + 1)))),
             ("another description signed with the installed number", dict(
-                record=b"%d %s\n" % (NUMBER, hashlib.sha256(b"another description").hexdigest().encode()))),
-            ("a release below the lowest the launcher accepts, without a record", dict(number=LOWEST - 1)),
-            ("a missing signature", dict(publish=lambda launch: (launch.folder / SIGNATURE).unlink())),
+                record=b"%d %s\n" % (NUMBER, hashlib.sha256(b"another description").hexdigest().encode()),
+                logged="release refused: Release %d is installed with another description" % NUMBER)),
+            ("a release below the lowest the launcher accepts, without a record", dict(number=LOWEST - 1, logged=(
+                "release refused: Release %d is below release %d, the lowest this launcher accepts$" % (
+                    LOWEST - 1, LOWEST)))),
+            ("a missing signature", dict(publish=lambda launch: (launch.folder / SIGNATURE).unlink(),
+                                         logged="release refused: 550 ")),
         ]
         for name, kwargs in cases:
             with self.subTest(name):
@@ -211,29 +232,33 @@ class SignedReleases(unittest.TestCase):
 
     def test_a_record_that_cannot_be_one_refuses_before_anything_is_received(self):
         with self.subTest("a damaged release record"):
-            self.refused("Versione.Txt", record=b"seven\n")
+            self.refused("Versione.Txt", record=b"seven\n", logged="release refused: The release record .* is malformed$")
         with self.subTest("a folder in place of the record"):
             launch, commands = self.launch(record=lambda launch: (launch.work / RECORD).mkdir())
             launch.assert_installed()
+            launch.assert_logged("release refused: ")
             self.assertEqual(launch.record(), "a folder")
             self.assertEqual(commands, wire("Versione.Txt"))
 
     def test_a_description_that_cannot_be_had_whole_is_refused(self):
         with self.subTest("a missing description"):
-            self.refused(DESCRIPTION, publish=lambda launch: (launch.folder / DESCRIPTION).unlink())
+            self.refused(DESCRIPTION, publish=lambda launch: (launch.folder / DESCRIPTION).unlink(),
+                         logged="release refused: 550 ")
         with self.subTest("an oversized description"), tempfile.TemporaryDirectory() as scratch:
             # 1 MiB, of which the server sends 256 KiB and then waits until
             # the test ends: a launcher that read on would wait with it.
             held = [{"on": "RETR", "arg": retr(DESCRIPTION), "hold_after": 256 << 10,
                      "hold_until": os.path.join(scratch, "never")}]
             self.refused(DESCRIPTION, rules=held, timeout=30,
-                         publish=lambda launch: launch.alter(DESCRIPTION, lambda data: data + b"#" * (1 << 20)))
+                         publish=lambda launch: launch.alter(DESCRIPTION, lambda data: data + b"#" * (1 << 20)),
+                         logged="release refused: %s has more than 4096 bytes$" % retr(DESCRIPTION))
         with self.subTest("the right files but a description truncated half-way"):
             # With no size announced the client cannot tell that the transfer
             # ended early.
             self.refused(SIGNATURE, rules=lambda launch: [{
                 "on": "RETR", "arg": retr(DESCRIPTION), "preliminary": "150 Opening data connection.",
-                "drop_after": len((launch.folder / DESCRIPTION).read_bytes()) // 2}])
+                "drop_after": len((launch.folder / DESCRIPTION).read_bytes()) // 2}],
+                logged="release refused: The release description's signature is not valid")
 
 
 @unittest.skipUnless(BINARY and os.path.exists(BINARY) and TOOL and os.path.exists(TOOL) and not SHIPPED_KEY,

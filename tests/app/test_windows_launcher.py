@@ -30,10 +30,12 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
-from launcherenv import BINARY, COMPANION, HOST, LIBRARY, PASSWORD, PRODUCT, ROOT, USER  # noqa: E402
+from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, LOG_FILE, OLD_LOG_FILE, PASSWORD, PRODUCT, ROOT,  # noqa: E402
+                         USER)
 from launcherenv import Tick  # noqa: E402
 import test_faults  # noqa: E402
-from test_launcher import COMPANION_BYTES, LIBRARY_BYTES, LauncherRun, ServedRunTestCase  # noqa: E402
+from test_launcher import (COMPANION_BYTES, LIBRARY_BYTES, LauncherRun, ServedRunTestCase,  # noqa: E402
+                           assert_update_logged, fill_log)
 from winerun import (WINE_RUN, copy_prefix, prefix_environment, run_program, template_prefix,  # noqa: E402
                      windows_path)
 
@@ -292,6 +294,7 @@ class WindowsLauncherEndToEnd(ServedRunTestCase):
     def test_update_downloads_three_files_and_starts_the_new_product(self):
         self.r.serve_release()
         self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
+        earlier = fill_log(self.r.work)
         with self.namespace() as ns, self.scripted(ns) as server:
             self.r.run(ns)
             started = self.r.started()
@@ -307,8 +310,9 @@ class WindowsLauncherEndToEnd(ServedRunTestCase):
         self.assertEqual((self.r.work / "VersioneAttuale.Txt").read_bytes(), b"1.0\r\n")
         self.assertEqual(started, [windows_path(self.r.work), "served"])
         self.assertEqual(sorted(p.name for p in self.r.work.iterdir()),
-                         sorted([PRODUCT, COMPANION, LIBRARY, "Versione.Txt", "VersioneAttuale.Txt",
-                                 "product-started.txt"]))  # no temporary file left
+                         sorted([PRODUCT, COMPANION, LIBRARY, "Versione.Txt", "VersioneAttuale.Txt", LOG_FILE,
+                                 OLD_LOG_FILE, "product-started.txt"]))  # no temporary file left
+        assert_update_logged(self, self.r.work, windows_path(self.r.work), earlier, len(self.r.served))
 
     def test_same_version_downloads_nothing_and_starts_the_installed_product(self):
         self.r.serve_release(b"2.0\r\n")
@@ -392,7 +396,7 @@ class WindowsLauncherEndToEnd(ServedRunTestCase):
             self.assert_installed_product_started()
         self.assertFalse((self.r.work / COMPANION).exists())  # the run stops at the failed file
         self.assertEqual(sorted(p.name for p in self.r.work.iterdir()),
-                         sorted([PRODUCT, "Versione.Txt", "VersioneAttuale.Txt", "product-started.txt"]))
+                         sorted([PRODUCT, "Versione.Txt", "VersioneAttuale.Txt", LOG_FILE, "product-started.txt"]))
 
 
 @unittest.skipUnless(BINARY and os.path.exists(BINARY) and WINE_RUN and HOLD_FILE, "the Windows launcher is not built")

@@ -4,8 +4,8 @@ LAUNCHER_HOST, LAUNCHER_USER, LAUNCHER_PASSWORD, LAUNCHER_ROOT), the launcher
 built with a short stall guard for its tests (LAUNCHER_STALL_BINARY,
 LAUNCHER_STALL_SECONDS) and the one built for passive mode
 (LAUNCHER_PASSIVE_BINARY), the same profile read from a build's CMake cache,
-the names of the files the launcher updates and of its lock file, and the
-timer ticks of a platform trace."""
+the names of the files the launcher updates, of its lock file and of its run
+log, the lines of a run log, and the timer ticks of a platform trace."""
 
 import os
 import re
@@ -29,6 +29,29 @@ LIBRARY = "ntwdblib.dll"
 # names it (platform/SingleInstance.h).
 LOCK_FILE = re.search(r'kInstanceLockFile\[\] = "([^"]+)"',
                       (Path(__file__).resolve().parents[2] / "platform" / "SingleInstance.h").read_text()).group(1)
+
+
+# The run log the launcher appends to in its working folder, as the program
+# names it (app/RunLog.h), and the name of the one before it.
+LOG_FILE = re.search(r'kRunLogName = "([^"]+)"',
+                     (Path(__file__).resolve().parents[2] / "app" / "RunLog.h").read_text()).group(1)
+OLD_LOG_FILE = LOG_FILE + ".1"
+LOG_LINE = re.compile(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*)\r")
+
+
+def log_lines(folder):
+    """The lines of the run log in folder without their times ("step: text");
+    none when there is no log. A line of any other form fails."""
+    path = Path(folder) / LOG_FILE
+    if not path.exists():
+        return []
+    lines = []
+    for line in path.read_bytes().decode("latin-1").split("\n")[:-1]:
+        match = LOG_LINE.fullmatch(line)
+        if not match:
+            raise AssertionError("not a line of the run log: %r" % line)
+        lines.append(match.group(1))
+    return lines
 
 
 def cache_value(build, name):
