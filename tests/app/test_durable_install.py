@@ -20,7 +20,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
-from launcherenv import BINARY, COMPANION, HOST, LIBRARY, LOCK_FILE, PASSWORD, PRODUCT, USER  # noqa: E402
+from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, LOCK_FILE, LOG_FILE, PASSWORD, PRODUCT, USER,  # noqa: E402
+                         log_lines)
 from test_launcher import (COMPANION_BYTES, INSTALLED_PRODUCT, LIBRARY_BYTES, SERVED_PRODUCT,  # noqa: E402
                            LauncherRun)
 
@@ -108,7 +109,7 @@ class DurableInstall(unittest.TestCase):
         self.assertEqual((run.work / LIBRARY).read_bytes(), LIBRARY_BYTES)
         self.assertEqual(sorted(p.name for p in run.work.iterdir()),
                          sorted([PRODUCT, COMPANION, LIBRARY, "Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE,
-                                 "product-started.txt"]))  # no journal, kept or received file left
+                                 LOG_FILE, "product-started.txt"]))  # no journal, kept or received file left
         calls = parse_calls(trace.read_text())
         folder = os.path.realpath(run.work)
         received = [i for i, c in enumerate(calls) if c[0] == "write" and c[1] and c[1].endswith(
@@ -158,6 +159,9 @@ class DurableInstall(unittest.TestCase):
                     # strace ends itself with its tracee's signal.
                     self.assertEqual(result.returncode, -9, result.stderr[-2000:])
                     self.assertIsNone(run.started())
+                    recovering = lambda: [line for line in log_lines(run.work)  # noqa: E731
+                                          if line.startswith("recover: ")]
+                    recovered_before = len(recovering())
                     with NetNamespace(hosts=[HOST]) as ns:  # no server: the run ends in the launch
                         run.run(ns)
                     self.assertEqual(run.started(), [str(run.work), "installed"])
@@ -165,7 +169,12 @@ class DurableInstall(unittest.TestCase):
                         self.assertEqual((run.work / name).read_bytes(), data, name)
                     self.assertEqual(sorted(p.name for p in run.work.iterdir()),
                                      sorted(list(before) + ["Versione.Txt", "VersioneAttuale.Txt", LOCK_FILE,
-                                                            "product-started.txt"]))
+                                                            LOG_FILE, "product-started.txt"]))
+                    # The offline run said what it found and did.
+                    recovered = recovering()[recovered_before:]
+                    self.assertEqual(len(recovered), 1, recovered)
+                    self.assertRegex(recovered[0], "^recover: an (install that had not begun|interrupted install "
+                                                   "rolled back)")
             # The journal, each file and the journal's end; each kept file.
             self.assertEqual(killed, 5 if calls == RENAMES else 3, calls)
             self.assertEqual(run.started(), [str(run.work), "served"])
