@@ -79,7 +79,7 @@ void TX_Brontel::Abandon(const std::string& step) {
 void TX_Brontel::Receive(const std::string& remote, const std::string& local, std::optional<std::uint64_t> limit) {
   const DWORD start = GetTickCount();
   ReceiveFile(*FtpClient1, remote, local, limit);
-  const DWORD ms = GetTickCount() - start;
+  const unsigned ms = static_cast<unsigned>(GetTickCount() - start);
   const std::int64_t bytes = FtpClient1->BytesCaptured();
   Registro.Line("download", Format("%s, %lld bytes in %u.%03u s (%s)", remote.c_str(), static_cast<long long>(bytes),
                                    ms / 1000, ms % 1000,
