@@ -67,6 +67,14 @@ std::string Limit(std::int64_t value, const char* unit) {
 
 void TX_Brontel::Abandon(const std::string& step) {
   std::string failure = CurrentFailure();
+  // What the socket component's own texts leave out.
+  if (failure == "Connection Failed") {
+    std::string reason;
+    FtpClient1->LookupErrorMessage(static_cast<std::uint16_t>(FtpClient1->LastErrorNo), reason);
+    if (!reason.empty()) failure += " (" + reason + ")";
+  } else if (failure == "Null Remote Address") {
+    failure += " (no address found for " + FtpClient1->Host + ")";
+  }
   // The guards end a wait as a cancel does; say which ended it.
   const std::string seconds = IntToStr(StallTimeOut / 1000) + " s";
   if (FtpClient1->TimedOut) failure += " (stall guard: no reply for " + seconds + ")";

@@ -302,6 +302,8 @@ class TTcpSocket : public TComponent {
   std::int32_t BytesSent = 0;
   bool Canceled = false;
   bool Destroying = false;
+  // The number of the last socket error: of a failed call, or the reason the
+  // system gave for refusing a connection.
   std::int32_t LastErrorNo = 0;
   std::int32_t TimeOut = 0;
   std::int32_t ReportLevel = 0;

@@ -202,7 +202,7 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.assertEqual((self.r.work / LIBRARY).read_bytes(), LIBRARY_BYTES)
         self.assertEqual(self.r.started(), [str(self.r.work), "served"])
 
-    def check_no_download(self, rules=(), serve=True, hosts=(HOST,)):
+    def check_no_download(self, rules=(), serve=True, hosts=(HOST,), logged=None):
         if serve:
             self.r.serve_release()
         self.r.local("VersioneAttuale.Txt", b"1.0\r\n")
@@ -216,6 +216,8 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.assertFalse((self.r.work / COMPANION).exists())
         self.assertFalse((self.r.work / LIBRARY).exists())
         self.assert_installed_product_started()
+        if logged:
+            self.assertIn("failed: " + logged, log_lines(self.r.work))
 
     def test_login_refused_starts_the_installed_product(self):
         self.check_no_download([{"on": "PASS", "reply": "530 Login incorrect."}])
@@ -224,10 +226,11 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.check_no_download([{"on": "CWD", "arg": "Merindo", "reply": "550 No such directory."}])
 
     def test_no_server_listening_starts_the_installed_product(self):
-        self.check_no_download(serve=False)
+        self.check_no_download(serve=False, logged="connection: Connection Failed (10061:Connection refused)")
 
     def test_a_host_that_does_not_resolve_starts_the_installed_product(self):
-        self.check_no_download(serve=False, hosts=())
+        self.check_no_download(serve=False, hosts=(),
+                               logged="connection: Null Remote Address (no address found for %s)" % HOST)
 
     def test_a_download_failing_half_way_leaves_the_installed_file_intact(self):
         self.r.serve_release()
