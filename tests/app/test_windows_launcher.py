@@ -418,18 +418,19 @@ class HeldCompanion(unittest.TestCase):
         with NetNamespace(hosts=[HOST]) as ns, \
                 ScriptedFtpServer(root=str(launch.site), user=USER, password=PASSWORD, netns=ns, port=21):
             # In the namespace, with the run's prefix: one wineserver for both.
-            holder = subprocess.Popen(ns.command([WINE_RUN, HOLD_FILE, companion, windows_path(until(launch)),
-                                                  str(after_ms)]),
-                                      env=launch.environment(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+            held = launch.tmp / "held"
+            holder = subprocess.Popen(ns.command([WINE_RUN, HOLD_FILE, companion, windows_path(held),
+                                                  windows_path(until(launch)), str(after_ms)]),
+                                      env=launch.environment(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                       stderr=subprocess.DEVNULL)
             try:
-                self.assertEqual(holder.stdout.readline().strip(), b"held")
+                self.assertTrue(test_faults.wait_until(lambda: held.exists() or holder.poll() is not None, 60))
+                self.assertTrue(held.exists(), "the companion was never held")
                 launch.run(ns)
                 self.assertEqual(holder.wait(60), 0)
             finally:
                 holder.kill()
                 holder.wait()
-                holder.stdout.close()
         moves = [c.result for c in launch.calls if c.function == "MoveFileExA" and c.arguments[0].lower() == companion]
         return launch, moves
 
