@@ -196,8 +196,10 @@ void TTcpSocket::HandleSocketMessage(unsigned msg, std::uintptr_t wParam, std::i
           if (OnAccept.Assigned()) OnAccept(this);
           break;
         case FD_CONNECT:
-          // A failed connect changes nothing here: Connect sees Succeeded.
+          // A failed connect changes nothing else here: Connect sees
+          // Succeeded, and LastErrorNo says why.
           connectNotified_ = true;
+          if (!Succeeded) LastErrorNo = WSAGETSELECTERROR(lParam);
           if (Succeeded) {
             Connected = true;
             if (OnConnect.Assigned()) OnConnect(this);
