@@ -66,10 +66,10 @@ class Linux:
         """Runs the tool under strace; returns the run and the check that a
         file of folder was put in place durably (test_durable_install), which
         gives the rename's place in the order of calls."""
-        from test_durable_install import STRACE, assert_put_in_place_durably, parse_calls
+        from test_durable_install import STRACE, assert_put_in_place_durably, parse_calls, without_leak_check
         trace = folder.parent / "syscalls.txt"
         run = subprocess.run(STRACE + ["-o", str(trace), TOOL] + [str(a) for a in args], capture_output=True,
-                             text=True, timeout=60)
+                             text=True, timeout=60, env=dict(os.environ, **without_leak_check()))
         calls = parse_calls(trace.read_text())
         return run, lambda test, name: assert_put_in_place_durably(test, calls, os.path.realpath(folder), name)[0]
 
