@@ -125,7 +125,12 @@ std::string TTcpSocket::Read(std::uint16_t count) {
       if (n >= count) break;
       // Closed with nothing left. A close behind fewer bytes than asked for
       // is not told until they were read: the wait goes on until Cancel.
-      if (n == 0) return {};
+      // The end of the stream can be seen before the system's close notice
+      // is posted: the close is handled here, as that notice would.
+      if (n == 0) {
+        RequestCloseSocket();
+        return {};
+      }
       if (n < 0) {
         // The peer's close was handled while we waited: the socket was
         // replaced, and no more bytes can come.
