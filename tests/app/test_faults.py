@@ -148,6 +148,7 @@ class Launch:
         self.test.assertFalse(result.timed_out, "the launcher did not end")
         self.test.assertEqual(result.returncode, 0, result.stderr[-3000:])
         self.assert_no_sanitizer_report(result.stderr)
+        self.ended(result.stderr)
         return result
 
     def start(self, ns):
@@ -175,7 +176,27 @@ class Launch:
         self.test.assertTrue(ended, "the launcher did not end")
         self.test.assertEqual(proc.returncode, 0, stderr[-3000:])
         self.assert_no_sanitizer_report(stderr)
+        self.ended(stderr)
         return stderr
+
+    def ended(self, stderr):
+        """After a launcher ended (its error output given): waits until the
+        product it started has run, since the namespace's end ends it."""
+        self.await_product()
+
+    def await_product(self, timeout=15.0):
+        """The product's own record of its run, waiting for it while a start
+        was seen; None when nothing ran."""
+        deadline = time.monotonic() + timeout
+        while self.starts():
+            ran = self.product_ran()
+            if ran or time.monotonic() >= deadline:
+                return ran
+            time.sleep(0.05)
+        return None
+
+    def product_ran(self):
+        return self.marker.read_text().strip() if self.marker.exists() else None
 
     def assert_brought_to_front(self):
         """A launcher that left the run to another one shows nothing here."""
@@ -214,16 +235,14 @@ class Launch:
             events += ["start"] if line.startswith("start ") else timer_ticks([line])
         return events
 
-    def started(self, timeout=15.0):
+    def started(self):
         """The tag the started product wrote, or None when nothing was started."""
         if not self.starts():
             return None
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if self.marker.exists() and self.marker.read_text().strip():
-                return self.marker.read_text().strip()
-            time.sleep(0.05)
-        self.test.fail("the product was started but did not run")
+        ran = self.await_product()
+        if not ran:
+            self.test.fail("the product was started but did not run")
+        return ran
 
     def assert_installed(self, new=(), started="installed"):
         """Each file is the served one when named in `new`, else the installed one."""

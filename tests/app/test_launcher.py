@@ -78,23 +78,31 @@ class LauncherRun:
                              env=self.environment(environment))
         self.test.assertFalse(self.result.timed_out, "the launcher did not end")
         self.test.assertEqual(self.result.returncode, 0, self.result.stderr)
+        self.await_product()  # the namespace's end ends it
         return self.result
 
     def trace_lines(self):
         return self.trace.read_text().splitlines() if self.trace.exists() else []
 
-    def started(self, timeout=10.0):
-        """What the started product wrote, or None when nothing started."""
+    def await_product(self, timeout=10.0):
+        """What the started product wrote, waiting for it while a start was
+        seen; None when nothing ran."""
         marker = self.work / "product-started.txt"
-        starts = [l for l in self.trace_lines() if l.startswith("start ")]
-        if not starts:
-            return None
         deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
+        while any(l.startswith("start ") for l in self.trace_lines()):
             if marker.exists() and marker.read_text().count("\n") >= 2:
                 return marker.read_text().splitlines()
+            if time.monotonic() >= deadline:
+                break
             time.sleep(0.05)
-        self.test.fail("the product was started but did not run")
+        return None
+
+    def started(self):
+        """What the started product wrote, or None when nothing started."""
+        ran = self.await_product()
+        if ran is None and any(l.startswith("start ") for l in self.trace_lines()):
+            self.test.fail("the product was started but did not run")
+        return ran
 
     def beeps(self):
         return [l for l in self.trace_lines() if l.startswith("beep ")]

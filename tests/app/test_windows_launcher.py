@@ -193,26 +193,18 @@ class WineLaunch(test_faults.Launch):
         return prefix_environment(self.prefix, {"WINEDEBUG": RELAY_DEBUG})
 
     def run(self, ns, wrapper=(), timeout=120):
-        """Runs the launcher and, when it started the product, waits in the
-        namespace (whose end ends the product) until the product has run."""
-        result = super().run(ns, wrapper, timeout)
-        self.calls = relay_calls(result.stderr)
-        self.await_product()
-        return result
+        self.calls = []
+        return super().run(ns, wrapper, timeout)
 
-    def finish(self, proc, timeout=120):
-        """As run, for a launcher of start; the calls of every launcher that
-        finished are kept (each with its process)."""
-        stderr = super().finish(proc, timeout)
+    def ended(self, stderr):
+        """The calls of every launcher that ended are kept (each with its
+        process)."""
         self.calls += relay_calls(stderr)
-        self.await_product()
-        return stderr
+        super().ended(stderr)
 
-    def await_product(self):
+    def product_ran(self):
         marker = self.work / STARTED_MARKER
-        deadline = time.monotonic() + 20
-        while self.starts() and not marker.exists() and time.monotonic() < deadline:
-            time.sleep(0.05)
+        return marker.read_text() if marker.exists() else None
 
     def assert_brought_to_front(self):
         """A launcher brought to the front the form window that another
@@ -238,11 +230,10 @@ class WineLaunch(test_faults.Launch):
     def started(self):
         """The tag of the product that ran in the working folder, or None
         when nothing was started."""
-        if not self.starts():
+        ran = super().started()
+        if ran is None:
             return None
-        marker = self.work / STARTED_MARKER
-        self.test.assertTrue(marker.exists(), "the product was started but did not run")
-        folder, tag = marker.read_text().splitlines()
+        folder, tag = ran.splitlines()
         self.test.assertEqual(folder, windows_path(self.work))
         return tag
 
