@@ -22,8 +22,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
 from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, LOCK_FILE, LOG_FILE, PASSWORD, PRODUCT, USER,  # noqa: E402
                          log_lines)
-from test_launcher import (COMPANION_BYTES, INSTALLED_PRODUCT, LIBRARY_BYTES, SERVED_PRODUCT,  # noqa: E402
-                           LauncherRun)
+from test_launcher import INSTALLED_PRODUCT, LIBRARY_BYTES, SERVED_PRODUCT, LauncherRun  # noqa: E402
 
 JOURNAL = "InstallazioneInCorso.Txt"
 KEPT = ".kept"

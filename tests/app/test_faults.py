@@ -46,7 +46,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
 import pngread  # noqa: E402
-from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer  # noqa: E402
+from ftptest import NetNamespace, ScriptedFtpServer, wait_until  # noqa: E402
 from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, LOG_FILE, PASSIVE_BINARY, PASSWORD, PRODUCT,  # noqa: E402
                          ROOT, STALL_BINARY, STALL_MS, USER, log_lines, timer_ticks)
 from test_durable_install import STRACE, assert_put_in_place_durably, parse_calls  # noqa: E402
@@ -187,13 +187,10 @@ class Launch:
     def await_product(self, timeout=15.0):
         """The product's own record of its run, waiting for it while a start
         was seen; None when nothing ran."""
-        deadline = time.monotonic() + timeout
-        while self.starts():
-            ran = self.product_ran()
-            if ran or time.monotonic() >= deadline:
-                return ran
-            time.sleep(0.05)
-        return None
+        if not self.starts():
+            return None
+        wait_until(self.product_ran, timeout)
+        return self.product_ran()
 
     def product_ran(self):
         return self.marker.read_text().strip() if self.marker.exists() else None
@@ -593,16 +590,6 @@ class PassiveMode(FaultCase):
         self.scenario(new=ALL_NEW, started="served")
         data = [c.split(" ")[0] for c in self.commands if c == "PASV" or c.startswith("PORT ")]
         self.assertEqual(data, ["PASV"] * 4)
-
-
-def wait_until(condition, seconds):
-    """Whether condition() became true within the given seconds."""
-    deadline = time.monotonic() + seconds
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.05)
-    return True
 
 
 @unittest.skipUnless(STALL_BINARY and os.path.exists(STALL_BINARY) and STALL_MS,

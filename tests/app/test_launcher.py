@@ -15,12 +15,11 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
-from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer  # noqa: E402
+from ftptest import NetNamespace, ScriptedFtpServer, VsftpdServer, wait_until  # noqa: E402
 from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, LOCK_FILE, LOG_FILE, OLD_LOG_FILE, PASSWORD,  # noqa: E402
                          PRODUCT, ROOT, USER, log_lines,
                          timer_ticks)
@@ -84,23 +83,27 @@ class LauncherRun:
     def trace_lines(self):
         return self.trace.read_text().splitlines() if self.trace.exists() else []
 
+    def starts(self):
+        return [l for l in self.trace_lines() if l.startswith("start ")]
+
+    def product_ran(self):
+        """What the product wrote once it has run, else None."""
+        marker = self.work / "product-started.txt"
+        text = marker.read_text() if marker.exists() else ""
+        return text.splitlines() if text.count("\n") >= 2 else None
+
     def await_product(self, timeout=10.0):
         """What the started product wrote, waiting for it while a start was
         seen; None when nothing ran."""
-        marker = self.work / "product-started.txt"
-        deadline = time.monotonic() + timeout
-        while any(l.startswith("start ") for l in self.trace_lines()):
-            if marker.exists() and marker.read_text().count("\n") >= 2:
-                return marker.read_text().splitlines()
-            if time.monotonic() >= deadline:
-                break
-            time.sleep(0.05)
-        return None
+        if not self.starts():
+            return None
+        wait_until(self.product_ran, timeout)
+        return self.product_ran()
 
     def started(self):
         """What the started product wrote, or None when nothing started."""
         ran = self.await_product()
-        if ran is None and any(l.startswith("start ") for l in self.trace_lines()):
+        if ran is None and self.starts():
             self.test.fail("the product was started but did not run")
         return ran
 
@@ -182,7 +185,7 @@ class LauncherEndToEnd(ServedRunTestCase):
         self.assertEqual((self.r.work / "VersioneAttuale.Txt").read_bytes(), b"1.0\r\n")  # never written back
         self.assertEqual(self.r.started(), [str(self.r.work), "served"])
         self.assertEqual(self.r.beeps(), ["beep 64"] * 3)
-        starts = [l for l in self.r.trace_lines() if l.startswith("start ")]
+        starts = self.r.starts()
         self.assertEqual(len(starts), 1)
         self.assertIn(" show=0 dir=%s " % self.r.work, starts[0])
         self.assertEqual(sorted(p.name for p in self.r.work.iterdir()),

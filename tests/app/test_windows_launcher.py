@@ -23,13 +23,12 @@ import os
 import re
 import subprocess
 import sys
-import time
 import unittest
 from collections import namedtuple
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "support"))
-from ftptest import NetNamespace, ScriptedFtpServer  # noqa: E402
+from ftptest import NetNamespace, ScriptedFtpServer, wait_until  # noqa: E402
 from launcherenv import (BINARY, COMPANION, HOST, LIBRARY, LOG_FILE, OLD_LOG_FILE, PASSWORD, PRODUCT, ROOT,  # noqa: E402
                          USER)
 from launcherenv import Tick  # noqa: E402
@@ -263,12 +262,7 @@ class WineLauncherRun(LauncherRun):
     def started(self, timeout=20.0):
         """What the started product wrote, or None when nothing ran."""
         marker = self.work / STARTED_MARKER
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if marker.exists():
-                return marker.read_text().splitlines()
-            time.sleep(0.05)
-        return None
+        return marker.read_text().splitlines() if wait_until(marker.exists, timeout) else None
 
 
 @unittest.skipUnless(BINARY and os.path.exists(BINARY) and WINE_RUN, "the Windows launcher is not built")
@@ -415,7 +409,7 @@ class HeldCompanion(unittest.TestCase):
                                       env=launch.environment(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                       stderr=subprocess.DEVNULL)
             try:
-                self.assertTrue(test_faults.wait_until(lambda: held.exists() or holder.poll() is not None, 60))
+                self.assertTrue(wait_until(lambda: held.exists() or holder.poll() is not None, 60))
                 self.assertTrue(held.exists(), "the companion was never held")
                 launch.run(ns)
                 self.assertEqual(holder.wait(60), 0)

@@ -39,6 +39,16 @@ SERVERS = Path(__file__).resolve().parent.parent / "servers"
 START_TIMEOUT = 15.0
 
 
+def wait_until(condition, seconds):
+    """Whether condition() became true within the given seconds."""
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
 def running(pid):
     """True while the process exists and is not merely a zombie awaiting its reaper."""
     try:
