@@ -27,6 +27,7 @@ person can follow); 0, the default, is no limit.
 import argparse
 import ctypes
 import os
+import select
 import shutil
 import signal
 import socket
@@ -173,13 +174,22 @@ class Vsftpd:
     def stop_process(self):
         if self.proc is None:
             return
-        # Sessions run in processes of their own: end the listener's whole tree.
-        victims = [self.proc.pid] + _descendants(self.proc.pid)
-        for pid in victims:
+        # Sessions run in processes of their own: end the listener's whole
+        # tree, and wait for each to have ended (a kill only begins the end).
+        handles = []
+        for pid in [self.proc.pid] + _descendants(self.proc.pid):
             try:
-                os.kill(pid, signal.SIGKILL)
+                handles.append(os.pidfd_open(pid))
             except ProcessLookupError:
                 pass
+        for handle in handles:
+            try:
+                signal.pidfd_send_signal(handle, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        for handle in handles:
+            select.select([handle], [], [], START_TIMEOUT)  # readable once the process has ended
+            os.close(handle)
         self.proc.wait()
         self.proc = None
 
